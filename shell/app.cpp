@@ -1,0 +1,3 @@
+#include "shell/app.h"
+
+KWindowD3D *fenetre = nullptr;

@@ -1,0 +1,3 @@
+#include "shell/prefs.h"
+
+sPrefs prefs = kDefaultPrefs;

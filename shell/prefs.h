@@ -1,0 +1,21 @@
+// The player's preferences, kept in prefs.raw beside the executable.
+#pragma once
+
+#include <cstdint>
+
+// Seven signed 32-bit fields, stored as a raw little-endian 28-byte record.
+struct sPrefs {
+    int32_t volume;      // sound-effects slider position
+    int32_t volumezik;   // music slider position
+    int32_t gameMode;    // 0 60 seconds, 1 5 minutes, 2 million, 3 relax
+    int32_t difficulty;  // 0..3
+    int32_t scoretab;    // high-score tab shown, 0..3
+    int32_t bubbleset;   // gem set folder number
+    int32_t currentTune; // index into the music playlist
+};
+static_assert(sizeof(sPrefs) == 28, "prefs.raw is a 28-byte record");
+
+extern sPrefs prefs;
+
+// The values in force when prefs.raw is missing.
+constexpr sPrefs kDefaultPrefs{100, 100, 0, 1, 0, 0, 0};
