@@ -1,0 +1,106 @@
+#include "game/hints.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "game/board.h"
+#include "game/rules.h"
+#include "shell/sounds.h"
+
+namespace {
+
+inline sToken &scratchAt(long x, long y) {
+    return calculationTokenTable[y * kBoardColumns + x];
+}
+
+// Tries an exchange of (x, y) with a partner on a fresh copy of the board.
+bool trialMakesLine(long x, long y, long px, long py) {
+    std::memcpy(calculationTokenTable, tokenTable, sizeof(tokenTable));
+    swapForHint(x, y, px, py);
+    return checkForPossibility();
+}
+
+bool markFirstHint(long fromX, long fromY) {
+    for (long x = fromX; x < kBoardColumns; x++) {
+        for (long y = fromY; y < kBoardRows; y++) {
+            if (isHint(x, y)) {
+                tokenAt(x, y).sinusSpeed = kHintWobbleSpeed;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void swapForHint(long x1, long y1, long x2, long y2) {
+    std::swap(scratchAt(x1, y1).color, scratchAt(x2, y2).color);
+}
+
+bool isMatchingForHint(long x1, long y1, long x2, long y2, long x3, long y3) {
+    const sToken &a = scratchAt(x1, y1);
+    const sToken &b = scratchAt(x2, y2);
+    const sToken &c = scratchAt(x3, y3);
+    if (!a.alive || !b.alive || !c.alive)
+        return false;
+    return a.color == b.color && b.color == c.color;
+}
+
+bool checkForPossibility() {
+    for (long y = 0; y < kBoardRows; y++)
+        for (long x = 0; x < kBoardColumns - 2; x++)
+            if (isMatchingForHint(x, y, x + 1, y, x + 2, y))
+                return true;
+    for (long y = 0; y < kBoardRows - 2; y++)
+        for (long x = 0; x < kBoardColumns; x++)
+            if (isMatchingForHint(x, y, x, y + 1, x, y + 2))
+                return true;
+    return false;
+}
+
+bool isHint(long x, long y) {
+    if (!isOnBoard(x, y))
+        return false;
+    // At the edge the clamped partner is the cell itself: that trial only finds a line already standing.
+    const long left = std::max(x - 1, 0L);
+    const long right = std::min(x + 1, kBoardColumns - 1);
+    const long up = std::max(y - 1, 0L);
+    const long down = std::min(y + 1, kBoardRows - 1);
+    return trialMakesLine(x, y, left, y) || trialMakesLine(x, y, right, y) || trialMakesLine(x, y, x, up) ||
+           trialMakesLine(x, y, x, down);
+}
+
+bool isThereAPossibilityLeft() {
+    for (long x = 0; x < kBoardColumns; x++)
+        for (long y = 0; y < kBoardRows; y++)
+            if (isHint(x, y))
+                return true;
+    return false;
+}
+
+void showHint() {
+    if (gameOver)
+        return;
+    // A random start spreads the hints over the board; the second scan covers what the first skipped.
+    const long x0 = rand() % kBoardColumns;
+    const long y0 = rand() % kBoardRows;
+    if (!markFirstHint(x0, y0))
+        markFirstHint(0, 0);
+}
+
+void buyHint() {
+    if (gameOver)
+        return;
+    const unsigned long price = static_cast<unsigned long>(kHintPriceUnits * _unitScore);
+    if (score >= price || _gameMode == 3) {
+        playEffect(snd_hint);
+        showHint();
+        if (_gameMode != 3)
+            score -= price;
+    } else {
+        playEffect(snd_nohint);
+    }
+}

@@ -1,0 +1,120 @@
+#include "game/rules.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "game/board.h"
+#include "game/bonus.h"
+#include "shell/prefs.h"
+
+long _gameMode = 0;
+uint32_t score = 0;
+long _unitScore = 1;
+long _realScore = 0;
+long gameTimer = 0;
+long subTimer = 0;
+bool gameOver = false;
+bool endPlay = false;
+char gameDescription[260] = "";
+
+float gameOverFade = 0.0f;
+bool ghighscoreProcessed = false;
+bool _onlineProcessed = false;
+
+namespace {
+
+void localTimeOfDay(int *hour, int *minute) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    *hour = local.tm_hour;
+    *minute = local.tm_min;
+}
+
+// Survives from frame to frame: in relax mode it changes only at a tick.
+char clockText[256] = "";
+
+} // namespace
+
+void (*gTimeOfDaySource)(int *hour, int *minute) = localTimeOfDay;
+
+long unitScoreForMode(long gameMode) {
+    return gameMode == 2 ? 100 : 1;
+}
+
+void resetTimer(long gameMode) {
+    subTimer = 0;
+    gameOver = false;
+    ghighscoreProcessed = false;
+    switch (gameMode) {
+    case 0:
+        gameTimer = 60;
+        break;
+    case 1:
+        gameTimer = 300;
+        break;
+    case 2:
+    case 3:
+        gameTimer = 0;
+        break;
+    default:
+        break;
+    }
+}
+
+const char *advanceClock(long gameMode, bool decompte) {
+    int hour = 0;
+    int minute = 0;
+    gTimeOfDaySource(&hour, &minute);
+
+    if (decompte)
+        subTimer++;
+    if (subTimer >= kFramesPerTick) {
+        subTimer = 0;
+        switch (gameMode) {
+        case 0:
+        case 1:
+            // Every tick after the end copies the score again, so a cascade still running counts.
+            if (gameTimer > 0) {
+                gameTimer--;
+            } else {
+                gameOver = true;
+                gameTimer = 0;
+                _realScore = static_cast<long>(score);
+            }
+            break;
+        case 2:
+            if (score > kMillionTarget) {
+                _realScore = gameTimer;
+                gameOver = true;
+            } else {
+                gameTimer++;
+            }
+            break;
+        case 3:
+            _realScore = static_cast<long>(score);
+            std::snprintf(clockText, sizeof(clockText), "%d:%02d", hour, minute);
+            break;
+        default:
+            break;
+        }
+    }
+    if (gameMode >= 0 && gameMode <= 2)
+        std::snprintf(clockText, sizeof(clockText), "%02ld:%02ld", gameTimer / 60, gameTimer % 60);
+    return clockText;
+}
+
+void beginGame(long gameMode, unsigned int randomSeed) {
+    std::snprintf(gameDescription, sizeof(gameDescription), "quorix%lddif%d", gameMode,
+                  static_cast<int>(prefs.difficulty));
+    _onlineProcessed = false;
+    clearZapAttack();
+    _unitScore = unitScoreForMode(gameMode);
+    srand(randomSeed);
+    _gameMode = gameMode;
+    score = 0;
+    endPlay = false;
+    resetTokenTable(true);
+    resetTimer(_gameMode);
+}

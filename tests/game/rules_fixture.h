@@ -1,0 +1,143 @@
+// A clean game state for each test, effects that can be told apart, and helpers to lay out boards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "framework/KSound.h"
+#include "game/board.h"
+#include "game/board_input.h"
+#include "game/bonus.h"
+#include "game/hints.h"
+#include "game/moves.h"
+#include "game/rules.h"
+#include "shell/prefs.h"
+#include "shell/sounds.h"
+
+class RulesTest : public ::testing::Test {
+public:
+    static inline std::vector<const KSound *> played;
+
+    void SetUp() override {
+        prefs = kDefaultPrefs;
+        _gameMode = 0;
+        _unitScore = 1;
+        score = 0;
+        _realScore = 0;
+        gameTimer = 60;
+        subTimer = 0;
+        gameOver = false;
+        endPlay = false;
+        gameOverFade = 0.0f;
+        ghighscoreProcessed = false;
+        _onlineProcessed = false;
+        clearZapAttack();
+        resetBoardInput();
+        std::memset(tokenTable, 0, sizeof(tokenTable));
+        srand(12345);
+
+        for (KSound **sound : allSounds())
+            *sound = new KSound;
+        played.clear();
+        KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
+    }
+
+    void TearDown() override {
+        KSound::_playObserver = nullptr;
+        for (KSound **sound : allSounds()) {
+            delete *sound;
+            *sound = nullptr;
+        }
+    }
+
+    static std::vector<KSound **> allSounds() {
+        return {&snd_click,  &snd_good, &snd_lose, &snd_swap,     &snd_hint,
+                &snd_nohint, &snd_zap,  &snd_bomb, &snd_zapattack};
+    }
+
+    static long timesPlayed(const KSound *sound) { return std::count(played.begin(), played.end(), sound); }
+
+    // Eight rows of twelve characters: '0'..'6' a resting token of that colour, '.' an empty cell.
+    // Bonus kinds can be added afterwards with tokenAt(x, y).bonusType.
+    static void setBoard(std::initializer_list<const char *> rows) {
+        std::memset(tokenTable, 0, sizeof(tokenTable));
+        ASSERT_EQ(rows.size(), size_t(kBoardRows));
+        long y = 0;
+        for (const char *row : rows) {
+            ASSERT_EQ(std::strlen(row), size_t(kBoardColumns)) << "row " << y;
+            for (long x = 0; x < kBoardColumns; x++) {
+                sToken &cell = tokenAt(x, y);
+                if (row[x] == '.')
+                    continue;
+                cell.color = static_cast<int16_t>(row[x] - '0');
+                cell.alive = true;
+                cell.fade = 1.0f;
+            }
+            y++;
+        }
+    }
+
+    // A board with no line and no move: colours 0..3 tiled in 2x2 blocks.
+    static void setBoardWithoutMoves() {
+        std::memset(tokenTable, 0, sizeof(tokenTable));
+        for (long y = 0; y < kBoardRows; y++) {
+            for (long x = 0; x < kBoardColumns; x++) {
+                sToken &cell = tokenAt(x, y);
+                cell.color = static_cast<int16_t>((x % 2) + 2 * (y % 2));
+                cell.alive = true;
+                cell.fade = 1.0f;
+            }
+        }
+    }
+
+    // Still and settled: a line found in the last frame is vanishing at fade 1.0, which the board's own
+    // queries do not yet count as fading.
+    static bool boardIsStill() {
+        for (const sToken &cell : tokenTable)
+            if (cell.fadeSpeed != 0.0f)
+                return false;
+        return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+    }
+
+    static bool hasLineOfThree() {
+        for (long y = 0; y < kBoardRows; y++)
+            for (long x = 0; x < kBoardColumns - 2; x++)
+                if (isMatching(x, y, x + 1, y, x + 2, y))
+                    return true;
+        for (long y = 0; y < kBoardRows - 2; y++)
+            for (long x = 0; x < kBoardColumns; x++)
+                if (isMatching(x, y, x, y + 1, x, y + 2))
+                    return true;
+        return false;
+    }
+
+    // Screen position of the middle of a cell.
+    static long cellCentreX(long x) { return kBoardLeft + kCellSize * x + kCellSize / 2; }
+    static long cellCentreY(long y) { return kBoardTop + kCellSize * y + kCellSize / 2; }
+
+    // Runs frames without input until the board is still; returns the number of frames, or -1.
+    static long runUntilStill(long limit = 5000) {
+        for (long frame = 1; frame <= limit; frame++) {
+            runBoardFrame(0, 0, false);
+            if (boardIsStill())
+                return frame;
+        }
+        return -1;
+    }
+
+    // Colours of the board as text, for readable failures.
+    static std::string boardText() {
+        std::string text;
+        for (long y = 0; y < kBoardRows; y++) {
+            for (long x = 0; x < kBoardColumns; x++)
+                text += tokenAt(x, y).alive ? char('0' + tokenAt(x, y).color) : '.';
+            text += '\n';
+        }
+        return text;
+    }
+};
