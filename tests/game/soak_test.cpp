@@ -1,0 +1,175 @@
+// A bot plays thousands of legal moves in every mode and difficulty while every frame is checked.
+#include "rules_fixture.h"
+
+#include <cstdio>
+
+namespace {
+
+struct Move {
+    long x1, y1, x2, y2;
+};
+
+// A move found by the move search: a neighbouring pair whose exchange leaves a line.
+bool findLegalMove(Move *move, unsigned pick) {
+    std::vector<Move> moves;
+    for (long y = 0; y < kBoardRows; y++) {
+        for (long x = 0; x < kBoardColumns; x++) {
+            const long partners[2][2] = {{x + 1, y}, {x, y + 1}};
+            for (const auto &partner : partners) {
+                if (!isOnBoard(partner[0], partner[1]))
+                    continue;
+                std::memcpy(calculationTokenTable, tokenTable, sizeof(tokenTable));
+                swapForHint(x, y, partner[0], partner[1]);
+                if (checkForPossibility())
+                    moves.push_back({x, y, partner[0], partner[1]});
+            }
+        }
+    }
+    if (moves.empty())
+        return false;
+    *move = moves[pick % moves.size()];
+    return true;
+}
+
+class SoakTest : public RulesTest {
+protected:
+    long framesRun = 0;
+    long movesPlayed = 0;
+    long zapAttacks = 0;
+    long bonusesFired = 0;
+
+    // One frame of the play loop with the per-frame checks.
+    void frame(long mouseX, long mouseY, bool button) {
+        sToken before[kBoardCells];
+        std::memcpy(before, tokenTable, sizeof(tokenTable));
+        const uint32_t scoreBefore = score;
+        const long zapsBefore = timesPlayed(snd_zapattack);
+
+        runBoardFrame(mouseX, mouseY, button);
+        framesRun++;
+
+        const bool zapped = timesPlayed(snd_zapattack) != zapsBefore;
+        zapAttacks += zapped;
+        long bonusScore = 0;
+        for (long i = 0; i < kBoardCells; i++) {
+            const sToken &cell = tokenTable[i];
+            ASSERT_GE(cell.fade, 0.0f) << "cell " << i;
+            ASSERT_LE(cell.fade, 1.0f) << "cell " << i;
+            ASSERT_GE(cell.color, 0);
+            ASSERT_LT(cell.color, 7);
+            // A token only ever falls into an empty cell.
+            const long below = i + kBoardColumns;
+            if (cell.alive && cell.fally != 0.0f && below < kBoardCells)
+                ASSERT_FALSE(tokenTable[below].alive) << "cell " << i << "\n" << boardText();
+            // A bonus fires as its token starts to vanish.
+            if (!zapped && before[i].fadeSpeed >= 0.0f && cell.fadeSpeed < 0.0f) {
+                switch (cell.bonusType) {
+                case kBonusBomb:
+                    bonusScore += 100 + 9 * _unitScore;
+                    break;
+                case kBonusHorizontal:
+                    bonusScore += 100 + 12 * _unitScore;
+                    break;
+                case kBonusVertical:
+                    bonusScore += 100 + 8 * _unitScore;
+                    break;
+                case kBonusCross:
+                    bonusScore += 200 + 20 * _unitScore;
+                    break;
+                default:
+                    break;
+                }
+                bonusesFired += cell.bonusType >= kBonusBomb && cell.bonusType <= kBonusCross;
+            }
+        }
+        // What is left after bonuses and the gift must be one of the line awards.
+        const long lineScore = long(score) - long(scoreBefore) - bonusScore - (zapped ? 1000 : 0);
+        const bool isAward = lineScore == 0 || lineScore == 5 * _unitScore || lineScore == 40 * _unitScore ||
+                             lineScore == 320 * _unitScore || lineScore == 640 * _unitScore;
+        if (!isAward)
+            for (long i = 0; i < kBoardCells; i++)
+                if (before[i].fadeSpeed != tokenTable[i].fadeSpeed || before[i].bonusType)
+                    std::printf("cell %ld alive %d->%d fade %g->%g speed %g->%g bonus %d->%d\n", i,
+                                before[i].alive, tokenTable[i].alive, before[i].fade, tokenTable[i].fade,
+                                before[i].fadeSpeed, tokenTable[i].fadeSpeed, before[i].bonusType,
+                                tokenTable[i].bonusType);
+        ASSERT_TRUE(isAward) << "score went from " << scoreBefore << " to " << score << " with bonuses "
+                             << bonusScore;
+    }
+
+    void settle() {
+        for (long frames = 0; !boardIsStill(); frames++) {
+            ASSERT_LT(frames, 5000) << "the cascade never settles\n" << boardText();
+            frame(0, 0, false);
+        }
+        // A settled board shows no line: the last still frame would have matched it.
+        frame(0, 0, false);
+        if (boardIsStill())
+            ASSERT_FALSE(hasLineOfThree()) << boardText();
+    }
+
+    void click(long x, long y) {
+        frame(cellCentreX(x), cellCentreY(y), true);
+        frame(cellCentreX(x), cellCentreY(y), true); // held: no second action
+        frame(0, 0, false);
+    }
+
+    void playMoves(long mode, int difficulty, long moves) {
+        prefs.difficulty = difficulty;
+        beginGame(mode, 1000u + unsigned(mode) * 10u + unsigned(difficulty));
+        for (long m = 0; m < moves; m++) {
+            settle();
+            if (HasFatalFailure())
+                return;
+            if (gameOver) {
+                beginGame(mode, unsigned(m));
+                continue;
+            }
+            Move move{};
+            if (!findLegalMove(&move, unsigned(rand()))) {
+                if (mode != 3) {
+                    frame(0, 0, false); // the input step replaces the board
+                    continue;
+                }
+                move = {rand() % 11, rand() % 8, 0, 0};
+                move.x2 = move.x1 + 1;
+                move.y2 = move.y1;
+            }
+            if (m % 25 == 24) {
+                const uint32_t before = score;
+                buyHint();
+                const uint32_t price = uint32_t(50 * _unitScore);
+                ASSERT_TRUE(score == before || (mode != 3 && score == before - price));
+            }
+            click(move.x1, move.y1);
+            click(move.x2, move.y2);
+            ASSERT_TRUE(tokenAt(move.x1, move.y1).beingSwapped || gameOver)
+                << "a legal move was not accepted\n"
+                << boardText();
+            movesPlayed++;
+        }
+    }
+};
+
+// The sanitized build runs several times slower: it plays fewer moves.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kMovesPerGame = 60;
+#else
+constexpr long kMovesPerGame = 250;
+#endif
+
+TEST_F(SoakTest, BotPlaysEveryModeAndDifficulty) {
+    for (long mode = 0; mode <= 3; mode++)
+        for (int difficulty = 0; difficulty <= 3; difficulty++) {
+            playMoves(mode, difficulty, kMovesPerGame);
+            if (HasFatalFailure())
+                return;
+        }
+    // A few turns go to restarting finished games and to replacing exhausted boards.
+    EXPECT_GT(movesPlayed, 16 * kMovesPerGame * 9 / 10);
+    EXPECT_GT(bonusesFired, 100);
+    std::printf("soak: %ld moves, %ld frames, %ld zap attacks, %ld bonuses fired\n", movesPlayed, framesRun,
+                zapAttacks, bonusesFired);
+}
+
+} // namespace
