@@ -59,8 +59,9 @@ protected:
             ASSERT_LT(cell.color, 7);
             // A token only ever falls into an empty cell.
             const long below = i + kBoardColumns;
-            if (cell.alive && cell.fally != 0.0f && below < kBoardCells)
+            if (cell.alive && cell.fally != 0.0f && below < kBoardCells) {
                 ASSERT_FALSE(tokenTable[below].alive) << "cell " << i << "\n" << boardText();
+            }
             // A bonus fires as its token starts to vanish.
             if (!zapped && before[i].fadeSpeed >= 0.0f && cell.fadeSpeed < 0.0f) {
                 switch (cell.bonusType) {
@@ -104,8 +105,9 @@ protected:
         }
         // A settled board shows no line: the last still frame would have matched it.
         frame(0, 0, false);
-        if (boardIsStill())
+        if (boardIsStill()) {
             ASSERT_FALSE(hasLineOfThree()) << boardText();
+        }
     }
 
     void click(long x, long y) {
