@@ -1,0 +1,178 @@
+#include "framework/KMiscTools.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string exeFolder() {
+    return fs::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+class MiscToolsPaths : public ::testing::Test {
+protected:
+    void SetUp() override { KMiscTools::initMiscTools(); }
+};
+
+TEST_F(MiscToolsPaths, NamesResolveInTheProgramsFolderWithEitherSeparator) {
+    const std::string expected = exeFolder() + "/data/music/a.ogg";
+    EXPECT_EQ(KMiscTools::makeFilePath("data/music/a.ogg"), expected);
+    EXPECT_EQ(KMiscTools::makeFilePath("/data/music/a.ogg"), expected);
+    EXPECT_EQ(KMiscTools::makeFilePath("\\data\\music\\a.ogg"), expected);
+    EXPECT_EQ(KMiscTools::makeFilePath("data\\music/a.ogg"), expected);
+    EXPECT_EQ(KMiscTools::makeFilePath(":data/music/a.ogg"), expected);
+    // Only one leading separator is dropped.
+    EXPECT_EQ(KMiscTools::makeFilePath("//data/a.bmp"), exeFolder() + "//data/a.bmp");
+}
+
+TEST_F(MiscToolsPaths, DriveQualifiedNamesIgnoreTheProgramsFolder) {
+    EXPECT_STREQ(KMiscTools::makeFilePath("C:/x.bmp"), "/x.bmp");
+    EXPECT_STREQ(KMiscTools::makeFilePath("C:\\tmp\\x.bmp"), "/tmp/x.bmp");
+    EXPECT_STREQ(KMiscTools::makeFilePath("d:x.bmp"), "/x.bmp");
+    EXPECT_STREQ(KMiscTools::makeFilePath("/C:/tmp/x.bmp"), "/tmp/x.bmp");
+}
+
+TEST_F(MiscToolsPaths, TheResultIsOneSharedBuffer) {
+    char *first = KMiscTools::makeFilePath("first.tga");
+    char *second = KMiscTools::makeFilePath("second.tga");
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, KMiscTools::builtPath);
+    EXPECT_EQ(std::string(first), exeFolder() + "/second.tga");
+    EXPECT_EQ(std::string(KMiscTools::makeFilePath("")), exeFolder() + "/");
+    EXPECT_EQ(std::string(KMiscTools::makeFilePath(nullptr)), exeFolder() + "/");
+}
+
+TEST_F(MiscToolsPaths, OverlongNamesAreCutWithinTheBuffer) {
+    std::string longName(3 * KMiscTools::kPathSize, 'n');
+    char *path = KMiscTools::makeFilePath(longName.c_str());
+    size_t length = std::strlen(path);
+    EXPECT_EQ(length, static_cast<size_t>(KMiscTools::kPathSize - 1));
+    EXPECT_EQ(std::string(path, exeFolder().size()), exeFolder());
+    EXPECT_EQ(path[length - 1], 'n');
+
+    std::string longDrive = "C:" + longName;
+    EXPECT_EQ(std::strlen(KMiscTools::makeFilePath(longDrive.c_str())), length);
+
+    std::string longFolder(2 * KMiscTools::kPathSize, 'f');
+    KMiscTools::setProgramFolder(longFolder.c_str());
+    EXPECT_EQ(std::strlen(KMiscTools::currentFilePath), length);
+    EXPECT_EQ(std::strlen(KMiscTools::makeFilePath("a")), length);
+}
+
+TEST_F(MiscToolsPaths, TheProgramFolderCanBePointedElsewhere) {
+    KMiscTools::setProgramFolder("/tmp/quorix-copy/");
+    EXPECT_STREQ(KMiscTools::makeFilePath("data/skin.stt"), "/tmp/quorix-copy/data/skin.stt");
+    KMiscTools::initMiscTools();
+    EXPECT_EQ(std::string(KMiscTools::makeFilePath("data/skin.stt")), exeFolder() + "/data/skin.stt");
+}
+
+TEST(MiscToolsClock, CountsMillisecondsMonotonically) {
+    KMiscTools::initMiscTools();
+    unsigned long start = KMiscTools::getMilliseconds();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    unsigned long later = KMiscTools::getTheTicks();
+    EXPECT_GE(later - start, 49u);
+    EXPECT_LT(later - start, 1000u);
+    EXPECT_LE(later, 0xFFFFFFFFul);
+}
+
+class MiscToolsFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("quorix-enum-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "sub.dir");
+        fs::create_directories(folder / "plain");
+        for (const char *name : {"a.ogg", "b.OGG", "c.tga", "README"})
+            std::ofstream(folder / name) << "x";
+        seen.clear();
+        stopAfter = 1000;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    static bool collect(char *name, bool isFolder) {
+        seen.insert(std::string(name) + (isFolder ? "/" : ""));
+        return static_cast<int>(seen.size()) < stopAfter;
+    }
+    void enumerate(const std::string &pattern) {
+        std::string copy = pattern;
+        KMiscTools::enumerateFolder(copy.data(), collect);
+    }
+
+    fs::path folder;
+    static inline std::set<std::string> seen;
+    static inline int stopAfter = 1000;
+};
+
+TEST_F(MiscToolsFolders, StarDotStarMatchesEveryEntryIncludingDots) {
+    enumerate((folder / "*.*").string());
+    EXPECT_EQ(seen, (std::set<std::string>{"./", "../", "a.ogg", "b.OGG", "c.tga", "README", "sub.dir/",
+                                           "plain/"}));
+}
+
+TEST_F(MiscToolsFolders, PatternsMatchLikeWindowsWithBackslashes) {
+    enumerate(folder.string() + "\\*.ogg");
+    EXPECT_EQ(seen, (std::set<std::string>{"a.ogg", "b.OGG"}));
+    seen.clear();
+    enumerate((folder / "sub*").string());
+    EXPECT_EQ(seen, (std::set<std::string>{"sub.dir/"}));
+}
+
+TEST_F(MiscToolsFolders, StopsAtTheFirstFalse) {
+    stopAfter = 1;
+    enumerate((folder / "*.*").string());
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(MiscToolsFolders, NothingHappensForNullsOrMissingFolders) {
+    KMiscTools::enumerateFolder(nullptr, collect);
+    std::string pattern = (folder / "*.*").string();
+    KMiscTools::enumerateFolder(pattern.data(), nullptr);
+    enumerate((folder / "missing" / "*.*").string());
+    enumerate((folder / "*.wav").string());
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST(MiscToolsBrowser, OpensOnAnotherThreadWithoutWaiting) {
+    static std::mutex lock;
+    static std::string openedUrl;
+    static bool openedMaximised = false;
+    static std::thread::id openerThread;
+    static std::atomic<bool> opened{false};
+    KMiscTools::_urlOpener = [](const char *url, bool maximised) {
+        std::lock_guard<std::mutex> guard(lock);
+        openedUrl = url;
+        openedMaximised = maximised;
+        openerThread = std::this_thread::get_id();
+        opened = true;
+    };
+    std::string url = "https://example.org/quorix?" + std::string(3000, 'q');
+    auto start = std::chrono::steady_clock::now();
+    KMiscTools::launchURL(url.data(), true);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(100));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    for (int i = 0; i < 200 && !opened; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    KMiscTools::_urlOpener = nullptr;
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_TRUE(opened);
+    EXPECT_NE(openerThread, std::this_thread::get_id());
+    EXPECT_TRUE(openedMaximised);
+    EXPECT_EQ(openedUrl, url.substr(0, 2047)); // the record holds 2047 characters
+    KMiscTools::launchURL(nullptr, false);     // nothing to open, nothing happens
+}
+
+} // namespace
