@@ -1,3 +1,43 @@
 #include "shell/prefs.h"
 
+#include "framework/KMiscTools.h"
+#include "framework/KSound.h"
+#include "shell/files.h"
+
+#include <bit>
+
+// prefs.raw is the in-memory record as it stands, and it is little-endian.
+static_assert(std::endian::native == std::endian::little);
+
 sPrefs prefs = kDefaultPrefs;
+
+namespace {
+constexpr const char *kPrefsFile = "prefs.raw";
+} // namespace
+
+int32_t sliderToPercent(int32_t position) {
+    int32_t percent = static_cast<int32_t>(static_cast<int64_t>(position) * 100 / 117);
+    if (percent < 0)
+        percent = 0;
+    if (percent > 100)
+        percent = 100;
+    return percent;
+}
+
+void loadPrefs() {
+    if (readRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs)) < 0)
+        return;
+    if (prefs.difficulty < 0)
+        prefs.difficulty = 0;
+    if (prefs.difficulty > 3)
+        prefs.difficulty = 2;
+    if (prefs.gameMode < 0)
+        prefs.gameMode = 0;
+    if (prefs.gameMode > 3)
+        prefs.gameMode = 3;
+    KSound::setGlobalVolumes(sliderToPercent(prefs.volumezik), sliderToPercent(prefs.volume));
+}
+
+void savePrefs() {
+    writeRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs));
+}

@@ -19,3 +19,12 @@ extern sPrefs prefs;
 
 // The values in force when prefs.raw is missing.
 constexpr sPrefs kDefaultPrefs{100, 100, 0, 1, 0, 0, 0};
+
+// The slider scale runs 0..116 (up to 176 from the file); a master volume is position * 100 / 117.
+int32_t sliderToPercent(int32_t position);
+
+// Reads prefs.raw (a short file replaces only the bytes it holds), corrects the difficulty and the mode,
+// and applies the stored volumes. A missing file leaves the defaults and applies nothing.
+void loadPrefs();
+// Writes prefs.raw; a file that cannot be written keeps its old contents.
+void savePrefs();

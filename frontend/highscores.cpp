@@ -1,0 +1,125 @@
+#include "frontend/highscores.h"
+
+#include <cstring>
+
+#include "framework/KMiscTools.h"
+#include "shell/files.h"
+
+namespace {
+
+// The names of the built-in rows, one per row; rows worth 0 stay nameless.
+constexpr const char *kDefaultNames[13] = {"ada",  "ben", "cleo", "dan", "eve", "finn", "gus",
+                                           "hana", "ivo", "jo",   "kim", "lou", "max"};
+
+constexpr sHighScores makeTable(const uint32_t (&values)[13]) {
+    sHighScores table{};
+    for (int row = 0; row < 13; row++) {
+        table.players[row].score = values[row];
+        if (values[row] == 0)
+            continue;
+        const char *name = kDefaultNames[row];
+        for (int i = 0; name[i] != 0 && i < 31; i++)
+            table.players[row].name[i] = name[i];
+    }
+    return table;
+}
+
+constexpr const char *kFile60sec = "data/s60";
+constexpr const char *kFile5Min = "data/s5mn";
+constexpr const char *kFileMillion = "data/smil";
+constexpr const char *kFileRelax = "data/srelx";
+
+bool isBetter(long mode, uint32_t value, uint32_t stored) {
+    return lowerIsBetter(mode) ? value < stored : value > stored;
+}
+
+} // namespace
+
+sHighScores score60sec = makeTable({600, 600, 450, 350, 300, 200, 100, 30, 20, 10, 10, 10, 10});
+sHighScores score5Min = makeTable({400, 300, 200, 100, 300, 200, 100, 300, 200, 100, 100, 100, 100});
+sHighScores scoreMillion =
+    makeTable({9432, 9432, 12610, 15697, 9432, 12610, 15697, 9432, 12610, 15697, 15697, 15697, 15697});
+sHighScores scoreRelax = makeTable({250, 200, 100, 300, 200, 100, 300, 200, 80, 0, 0, 0, 0});
+
+const sHighScores bscore60sec = makeTable({600, 450, 400, 350, 300, 200, 100, 90, 50, 0, 0, 0, 0});
+const sHighScores bscore5Min = makeTable({3000, 2000, 1000, 3000, 2000, 1000, 3000, 2000, 1000, 0, 0, 0, 0});
+const sHighScores bscoreMillion =
+    makeTable({9432, 12610, 15697, 9432, 12610, 15697, 9432, 12610, 15697, 0, 0, 0, 0});
+const sHighScores bscoreRelax = makeTable({300, 200, 100, 300, 200, 100, 300, 200, 100, 0, 0, 0, 0});
+
+sHighScores *highScoreTable(long mode) {
+    switch (mode) {
+    case 0:
+        return &score60sec;
+    case 1:
+        return &score5Min;
+    case 2:
+        return &scoreMillion;
+    default:
+        return &scoreRelax;
+    }
+}
+
+bool qualifiesForHighScore(long mode, long difficulty, uint32_t value) {
+    if (difficulty < 0 || difficulty > 3)
+        return false;
+    const sHighScores *table = highScoreTable(mode);
+    return isBetter(mode, value, table->players[difficulty * 3 + 2].score);
+}
+
+void insertHighScore(long mode, long difficulty, uint32_t value, const char *name) {
+    if (difficulty < 0 || difficulty > 3)
+        return;
+    sHighEntry *group = &highScoreTable(mode)->players[difficulty * 3];
+    for (int rank = 0; rank < 3; rank++) {
+        if (!isBetter(mode, value, group[rank].score))
+            continue;
+        for (int row = 2; row > rank; row--)
+            group[row] = group[row - 1];
+        sHighEntry &entry = group[rank];
+        std::memset(entry.name, 0, sizeof(entry.name));
+        if (name)
+            std::strncpy(entry.name, name, sizeof(entry.name) - 1);
+        entry.score = value;
+        return;
+    }
+}
+
+void loadHigh(sHighScores *table, const char *filename) {
+    readRecordFile(filename, table, sizeof(*table));
+}
+
+void saveHigh(sHighScores *table, const char *filename) {
+    writeRecordFile(filename, table, sizeof(*table));
+}
+
+void loadHighScores() {
+    loadHigh(&score60sec, KMiscTools::makeFilePath(kFile60sec));
+    loadHigh(&score5Min, KMiscTools::makeFilePath(kFile5Min));
+    loadHigh(&scoreRelax, KMiscTools::makeFilePath(kFileRelax));
+    loadHigh(&scoreMillion, KMiscTools::makeFilePath(kFileMillion));
+}
+
+void saveHighScores() {
+    saveHigh(&score60sec, KMiscTools::makeFilePath(kFile60sec));
+    saveHigh(&score5Min, KMiscTools::makeFilePath(kFile5Min));
+    saveHigh(&scoreRelax, KMiscTools::makeFilePath(kFileRelax));
+    saveHigh(&scoreMillion, KMiscTools::makeFilePath(kFileMillion));
+}
+
+void resetScores() {
+    scoreRelax = bscoreRelax;
+    scoreMillion = bscoreMillion;
+    score5Min = bscore5Min;
+    score60sec = bscore60sec;
+}
+
+long getHours(long seconds) {
+    return seconds / 3600;
+}
+long getMinutes(long seconds) {
+    return seconds / 60 - (seconds / 3600) * 60;
+}
+long getSeconds(long seconds) {
+    return seconds % 60;
+}
