@@ -525,6 +525,8 @@ void KSound::playStream(bool loop) {
     if (_oggFile)
         ov_time_seek(&_vorbisFile, 0.0);
     buffer->stop();
+    // Both halves start silent, as after a load: what an earlier play left in them is not heard.
+    clearSoundBuffer(0, kStreamBufferBytes);
     buffer->setPosition(0);
     // Set before the thread starts: its first fill may already reach the end of a short song.
     _oggCompleted = false;

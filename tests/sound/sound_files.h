@@ -85,7 +85,8 @@ inline std::vector<uint8_t> wavImage(const Pcm &pcm, int bits) {
     return out;
 }
 
-// Encodes with libvorbisenc at the given quality (-0.1 .. 1.0).
+// Encodes with libvorbisenc at the given quality (-0.1 .. 1.0), in pages of about a kilobyte so that
+// even a short sound spans several pages.
 inline std::vector<uint8_t> oggImage(const Pcm &pcm, float quality = 0.6f) {
     std::vector<uint8_t> out;
     vorbis_info info;
@@ -136,7 +137,7 @@ inline std::vector<uint8_t> oggImage(const Pcm &pcm, float quality = 0.6f) {
             vorbis_bitrate_addblock(&block);
             while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
                 ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page)) {
+                while (ogg_stream_pageout_fill(&stream, &page, 1024)) {
                     writePage(page);
                     if (ogg_page_eos(&page))
                         ended = true;
