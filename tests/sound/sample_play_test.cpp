@@ -41,6 +41,7 @@ TEST_F(SamplePlayTest, WavAndOggToneComeOutAtTheTableLevel) {
     Pcm pcm = tone(44100, 1, 1.0, 1000, kToneAmplitude);
     std::string wav = dir.write("tone.wav", wavImage(pcm, 16));
     std::string ogg = dir.write("tone.ogg", oggImage(pcm));
+    KSound keeper; // fills the tables and keeps the device open
     for (const std::string &file : {wav, ogg}) {
         SCOPED_TRACE(file);
         // Volume 100 with master 100 is index 99; the others are their own index.
@@ -110,6 +111,7 @@ TEST_F(SamplePlayTest, PanAttenuatesTheFarChannelByTheTableAmount) {
 TEST_F(SamplePlayTest, PlaysOverlapInRotationWhileOneBufferRestarts) {
     const double level = 0.1;
     std::string wav = dir.write("flat.wav", wavImage(constantLevel(44100, 1, 1.0, level), 16));
+    KSound keeper; // fills the tables and keeps the device open
     const double one = level * gainOfIndex(99);
     auto at = [](const Output &out, size_t frame) { return out.samples[frame * 2] / 32768.0; };
 
