@@ -2,8 +2,10 @@
 // does not repeat, master volume changes, restarts and a decoder fault.
 #include "sound/sound_test.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 using namespace soundtest;
 
@@ -219,6 +221,33 @@ TEST_F(StreamTest, ReloadingAPlayingObjectStopsItsThread) {
     EXPECT_TRUE(music.isPlaying());
     render(4410 + 10);
     EXPECT_FALSE(music.isPlaying());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StreamTest, PlaysInRealTimeOnTheDevicesOwnThread) {
+    audio::Device::setPulledByHand(false); // SDL's audio thread pulls the mixer, as in the game
+    KSound music, click;
+    ASSERT_TRUE(music.loadStream(dir.write("long.ogg", oggImage(tone(44100, 2, 5.0, 1000, 0.5))).c_str()));
+    ASSERT_TRUE(click.loadSample(
+        dir.write("click.wav", wavImage(tone(44100, 1, 0.15, 1000, 0.5), 16)).c_str(), 100, false, 3));
+    music.setVolume(100);
+    music.playStream(true);
+    for (int i = 0; i < 3; ++i) {
+        click.playSample();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(click.isPlaying());
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_FALSE(click.isPlaying()) << "the device played the clicks to their end";
+    EXPECT_TRUE(music.isPlaying());
+    uint32_t position = music._directSoundBuffer[0]->position();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_NE(music._directSoundBuffer[0]->position(), position) << "the music moves on";
+    KSound::setGlobalVolumes(30, 30);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 } // namespace
