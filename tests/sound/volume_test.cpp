@@ -127,16 +127,4 @@ TEST_F(VolumeTest, ObjectsShareOneDeviceThatTheLastCloses) {
     EXPECT_EQ(KSound::directSoundPtr, nullptr);
 }
 
-TEST_F(VolumeTest, NewObjectHasItsDefaults) {
-    KSound sound;
-    EXPECT_EQ(sound._soundBufferCount, 1);
-    EXPECT_EQ(sound._channelVolume, 80);
-    EXPECT_EQ(sound._currentBeingPlayed, 0);
-    EXPECT_FALSE(sound.isPlaying());
-    sound.playSample(); // nothing loaded: nothing happens
-    sound.setVolume(50);
-    sound.setPan(20);
-    EXPECT_FALSE(sound.isPlaying());
-}
-
 } // namespace
