@@ -1,0 +1,335 @@
+#include "platform/audio.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace audio {
+
+namespace {
+constexpr uint32_t kMaxBufferBytes = 256u << 20;
+constexpr int kCallbackFrames = 1024; // about 23 ms per SDL callback
+} // namespace
+
+std::atomic<bool> Device::_pulledByHand{false};
+
+float gainOf(long millibels) {
+    if (millibels <= kVolumeMin)
+        return 0.0f;
+    return std::pow(10.0f, static_cast<float>(millibels) / 2000.0f);
+}
+
+bool Format::isPlayable() const {
+    if (formatTag != 1 || channels < 1 || channels > 2)
+        return false;
+    if (bitsPerSample != 8 && bitsPerSample != 16)
+        return false;
+    if (rate < 100 || rate > 200000)
+        return false;
+    return blockAlign == channels * bitsPerSample / 8;
+}
+
+// ---- Event ----
+
+void Event::signal() {
+    {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _signalled = true;
+    }
+    _cv.notify_one();
+}
+
+bool Event::wait(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(_mutex);
+    ++_waiters;
+    bool came =
+        _cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return _signalled.load(); });
+    if (came)
+        _signalled = false; // auto-reset: the wait that sees the signal consumes it
+    --_waiters;
+    return came;
+}
+
+// ---- SoundBuffer ----
+
+SoundBuffer::SoundBuffer(Device &device, const Format &format, uint32_t bytes, bool notify)
+    : _device(device), _format(format), _size(bytes), _frames(bytes / format.blockAlign), _canNotify(notify),
+      _data(bytes, 0), _step((static_cast<uint64_t>(format.rate) << 32) / kDeviceRate) {}
+
+SoundBuffer::~SoundBuffer() {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    auto &list = _device._buffers;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+Result SoundBuffer::play(bool loop) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    if (_lost)
+        return Result::lost;
+    _playing = true;
+    _looping = loop;
+    // Starting exactly on a notification offset counts as reaching it.
+    fireAt(_position >> 32);
+    return Result::ok;
+}
+
+void SoundBuffer::stop() {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    _playing = false;
+}
+
+void SoundBuffer::setPosition(uint32_t byteOffset) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    uint64_t frame = byteOffset / _format.blockAlign;
+    if (frame >= _frames)
+        frame = 0;
+    _position = frame << 32;
+}
+
+uint32_t SoundBuffer::position() const {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    return static_cast<uint32_t>((_position >> 32) * _format.blockAlign);
+}
+
+void SoundBuffer::setVolume(long millibels) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    _volume = std::clamp(millibels, kVolumeMin, kVolumeMax);
+}
+
+long SoundBuffer::volume() const {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    return _volume;
+}
+
+void SoundBuffer::setPan(long millibels) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    _pan = std::clamp(millibels, kPanLeft, kPanRight);
+}
+
+long SoundBuffer::pan() const {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    return _pan;
+}
+
+BufferStatus SoundBuffer::status() const {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    return {_playing, _playing && _looping};
+}
+
+uint8_t *SoundBuffer::lock(uint32_t offset, uint32_t bytes, bool whole, uint32_t *lockedBytes) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    if (lockedBytes)
+        *lockedBytes = 0;
+    if (whole) {
+        offset = 0;
+        bytes = _size;
+    }
+    if (_lost || bytes == 0 || offset > _size || bytes > _size - offset)
+        return nullptr;
+    Lock &copy = _locks.emplace_back();
+    copy.offset = offset;
+    copy.copy.assign(_data.begin() + offset, _data.begin() + offset + bytes);
+    if (lockedBytes)
+        *lockedBytes = bytes;
+    return copy.copy.data();
+}
+
+void SoundBuffer::unlock(uint8_t *locked) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    auto it = std::find_if(_locks.begin(), _locks.end(),
+                           [locked](const Lock &l) { return l.copy.data() == locked; });
+    if (it == _locks.end())
+        return;
+    if (!_lost)
+        std::memcpy(_data.data() + it->offset, it->copy.data(), it->copy.size());
+    _locks.erase(it);
+}
+
+Result SoundBuffer::restore() {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    if (_lost) {
+        _lost = false;
+        std::fill(_data.begin(), _data.end(), _format.bitsPerSample == 8 ? 0x80 : 0);
+    }
+    return Result::ok;
+}
+
+void SoundBuffer::loseMemory() {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    _lost = true;
+    _playing = false;
+}
+
+bool SoundBuffer::setNotifications(const std::vector<Notification> &positions) {
+    std::lock_guard<std::mutex> lock(_device._mutex);
+    if (!_canNotify && !positions.empty())
+        return false;
+    for (const Notification &n : positions)
+        if (!n.event || n.offset >= _size)
+            return false;
+    _notifications = positions;
+    return true;
+}
+
+void SoundBuffer::fireAt(uint64_t frame) const {
+    for (const Notification &n : _notifications)
+        if (n.offset / _format.blockAlign == frame)
+            n.event->signal();
+}
+
+// Signals every notification whose frame lies in (fromFrame, toFrame].
+void SoundBuffer::fireCrossed(uint64_t fromFrame, uint64_t toFrame) const {
+    for (const Notification &n : _notifications) {
+        uint64_t at = n.offset / _format.blockAlign;
+        if (at > fromFrame && at <= toFrame)
+            n.event->signal();
+    }
+}
+
+float SoundBuffer::sampleAt(uint64_t frame, int channel) const {
+    size_t at = frame * _format.blockAlign;
+    if (_format.bitsPerSample == 8)
+        return (static_cast<int>(_data[at + channel]) - 128) * (1.0f / 128.0f);
+    at += channel * 2u;
+    int16_t value = static_cast<int16_t>(_data[at] | (_data[at + 1] << 8));
+    return value * (1.0f / 32768.0f);
+}
+
+void SoundBuffer::mixInto(float *accumulator, int frames) {
+    if (!_playing || _lost || _frames == 0)
+        return;
+    const float gain = gainOf(_volume);
+    const float gainLeft = gain * (_pan > 0 ? gainOf(-_pan) : 1.0f);
+    const float gainRight = gain * (_pan < 0 ? gainOf(_pan) : 1.0f);
+    const int right = _format.channels == 2 ? 1 : 0;
+    const uint64_t end = _frames << 32;
+
+    for (int f = 0; f < frames; ++f) {
+        const uint64_t index = _position >> 32;
+        // Linear interpolation towards the next frame; the frame after the last is the first one
+        // when looping, else the last frame is held.
+        const uint64_t next = index + 1 < _frames ? index + 1 : (_looping ? 0 : index);
+        const float frac = static_cast<float>(_position & 0xffffffffu) * (1.0f / 4294967296.0f);
+        if (gain > 0.0f) {
+            const float l0 = sampleAt(index, 0), l1 = sampleAt(next, 0);
+            const float r0 = sampleAt(index, right), r1 = sampleAt(next, right);
+            accumulator[2 * f] += (l0 + (l1 - l0) * frac) * gainLeft;
+            accumulator[2 * f + 1] += (r0 + (r1 - r0) * frac) * gainRight;
+        }
+        uint64_t newPosition = _position + _step;
+        const uint64_t newIndex = newPosition >> 32;
+        if (newIndex != index) {
+            if (newPosition >= end) {
+                fireCrossed(index, _frames - 1);
+                if (!_looping) {
+                    _playing = false;
+                    _position = 0;
+                    return;
+                }
+                newPosition %= end;
+                // Wrapping round reaches offset 0 and everything up to the new frame.
+                fireAt(0);
+                fireCrossed(0, newPosition >> 32);
+            } else {
+                fireCrossed(index, newIndex);
+            }
+        }
+        _position = newPosition;
+    }
+}
+
+// ---- Device ----
+
+std::unique_ptr<Device> Device::open() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return nullptr;
+    std::unique_ptr<Device> device(new Device());
+    SDL_AudioSpec want{};
+    want.freq = kDeviceRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kDeviceChannels;
+    want.samples = kCallbackFrames;
+    want.callback = &Device::sdlCallback;
+    want.userdata = device.get();
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts our fixed output format to whatever the hardware wants.
+    device->_id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device->_id == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    if (!_pulledByHand)
+        SDL_PauseAudioDevice(device->_id, 0);
+    return device;
+}
+
+Device::~Device() {
+    // Closing waits for a running callback, so no mix runs after this.
+    SDL_CloseAudioDevice(_id);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void Device::setPulledByHand(bool byHand) {
+    _pulledByHand = byHand;
+}
+
+int Device::bufferCount() const {
+    std::lock_guard<std::mutex> lock(_mutex);
+    return static_cast<int>(_buffers.size());
+}
+
+std::unique_ptr<SoundBuffer> Device::createBuffer(const Format &format, uint32_t bytes, bool notify) {
+    if (!format.isPlayable() || bytes == 0 || bytes > kMaxBufferBytes)
+        return nullptr;
+    std::unique_ptr<SoundBuffer> buffer(new SoundBuffer(*this, format, bytes, notify));
+    std::lock_guard<std::mutex> lock(_mutex);
+    _buffers.push_back(buffer.get());
+    return buffer;
+}
+
+void Device::mix(int16_t *out, int frames) {
+    if (frames <= 0)
+        return;
+    std::lock_guard<std::mutex> lock(_mutex);
+    _accumulator.assign(static_cast<size_t>(frames) * kDeviceChannels, 0.0f);
+    for (SoundBuffer *buffer : _buffers)
+        buffer->mixInto(_accumulator.data(), frames);
+    for (size_t i = 0; i < _accumulator.size(); ++i) {
+        long value = std::lrint(_accumulator[i] * 32768.0f);
+        out[i] = static_cast<int16_t>(std::clamp(value, -32768L, 32767L));
+    }
+}
+
+void Device::sdlCallback(void *userdata, Uint8 *stream, int len) {
+    static_cast<Device *>(userdata)->mix(reinterpret_cast<int16_t *>(stream), len / (2 * kDeviceChannels));
+}
+
+// Settled: no notification event is pending and each notifying buffer has a thread waiting on one of
+// its events again.
+bool Device::feedersSettled() const {
+    std::lock_guard<std::mutex> lock(_mutex);
+    for (const SoundBuffer *buffer : _buffers) {
+        if (buffer->_notifications.empty())
+            continue;
+        bool waiting = false;
+        for (const Notification &n : buffer->_notifications) {
+            if (n.event->isSignalled())
+                return false;
+            waiting = waiting || n.event->waiters() > 0;
+        }
+        if (!waiting)
+            return false;
+    }
+    return true;
+}
+
+void Device::render(int16_t *out, int frames) {
+    mix(out, frames);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!feedersSettled() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+} // namespace audio
