@@ -125,6 +125,9 @@ void buildWindow(sViewState &view) {
     gtk_window_set_default_size(GTK_WINDOW(c.window), units.x(240), units.y(120) + 20);
 
     GtkWidget *layout = gtk_fixed_new();
+    // Themes draw controls taller than the layout's units; keep a margin below the buttons all the same.
+    gtk_widget_set_margin_bottom(layout, units.y(5));
+    gtk_widget_set_margin_end(layout, units.x(5));
     gtk_container_add(GTK_CONTAINER(c.window), layout);
 
     for (int skin = 0; skin < kSkinCount; ++skin) {

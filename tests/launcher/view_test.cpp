@@ -272,13 +272,16 @@ TEST_F(LauncherView, ShowsTheControlsCentredAndPlayEndsItWithTheChoices) {
 }
 
 TEST_F(LauncherView, MissingPreviewLeavesAnEmptyFrameAndHelpKeepsTheDialogOpen) {
-    ProgramFolder folder; // no pictures at all
+    ProgramFolder folder; // no pictures, and a damaged one for the first skin
+    std::filesystem::create_directories(folder.data() / "skins" / "0");
+    folder.write("skins/0/preview.png", {0x89, 'P', 'N', 'G', 0, 1, 2});
     static std::atomic<int> helpOpened{0};
     helpOpened = 0;
     KMiscTools::_urlOpener = [](const char *, bool) { helpOpened.fetch_add(1); };
 
     bool play = launch([&](sLauncherWindow &w) {
         EXPECT_EQ(visiblePreview(w), 0);
+        EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(w.previewImages[0])), GTK_IMAGE_EMPTY);
         EXPECT_GE(gtk_widget_get_allocated_width(w.previewImages[0]), kPreviewWidth);
         EXPECT_GE(gtk_widget_get_allocated_height(w.previewImages[0]), kPreviewHeight);
 
