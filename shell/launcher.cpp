@@ -1,0 +1,226 @@
+#include "shell/launcher.h"
+
+#include "framework/KMiscTools.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+long gSkin = 0;
+bool isWindowed = true;
+bool isGamePad = false;
+long itemCount = 0;
+// Off until the player ticks "Internet Scoring" and plays: the game contacts no server without consent.
+bool gOnlineScores = false;
+
+const char *const kSkinNames[kSkinCount] = {"Classic",   "For Her",     "For Him",     "Simply Pink",
+                                            "Cool Blue", "Fresh Green", "Flower Power"};
+
+namespace {
+
+const char *const kFullScreenFile = "data/fullscreen.stt";
+const char *const kSkinFile = "data/skin.stt";
+const char *const kGamePadFile = "data/gamepad.stt";
+
+// makeFilePath answers in one shared buffer; keep a copy before the next call.
+std::string dataPath(const char *name) {
+    return KMiscTools::makeFilePath(name);
+}
+
+// Reads at most `size` bytes from the start of a file. Returns -1 when the file cannot be opened,
+// otherwise how many bytes it held (fewer than asked for a short file).
+int readSettingsFile(const std::string &path, unsigned char *bytes, int size) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int got = 0;
+    while (got < size) {
+        ssize_t n = read(fd, bytes + got, static_cast<size_t>(size - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<int>(n);
+    }
+    close(fd);
+    return got;
+}
+
+bool writeAll(int fd, const unsigned char *bytes, int size) {
+    int done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, bytes + done, static_cast<size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<int>(n);
+    }
+    return true;
+}
+
+// Writes a whole settings file through a temporary file in the same folder, renamed over the old one,
+// so that a crash or a full disk never leaves half a file. Returns false when nothing was written.
+bool writeSettingsFile(const std::string &path, const unsigned char *bytes, int size) {
+    static unsigned counter = 0;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    bool written = writeAll(fd, bytes, size) && fsync(fd) == 0;
+    written = close(fd) == 0 && written;
+    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void clampSkin() {
+    if (gSkin < 0 || gSkin >= kSkinCount)
+        gSkin = 1;
+}
+
+void showPreview(sLauncherDialog &dialog, long skin) {
+    dialog.shownPreview = skin >= 0 && skin < kSkinCount ? static_cast<int>(skin) : -1;
+}
+
+// The list's selection as a skin number, or -1 when nothing valid is selected.
+long selectedSkin(const sLauncherDialog &dialog) {
+    if (dialog.listSelection < 0 || dialog.listSelection >= dialog.listCount)
+        return -1;
+    return dialog.listSelection;
+}
+
+// skin.stt holds the skin as a signed 32-bit little-endian number.
+void encodeSkin(long skin, unsigned char bytes[4]) {
+    uint32_t value = static_cast<uint32_t>(static_cast<int32_t>(skin));
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+long decodeSkin(const unsigned char bytes[4]) {
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i)
+        value |= uint32_t(bytes[i]) << (8 * i);
+    return static_cast<int32_t>(value);
+}
+
+void endDialog(sLauncherDialog &dialog, int result) {
+    dialog.ended = true;
+    dialog.result = result;
+}
+
+} // namespace
+
+void loadFullScreenState() {
+    unsigned char windowed = isWindowed ? 1 : 0;
+    if (readSettingsFile(dataPath(kFullScreenFile), &windowed, 1) < 0)
+        return; // without the full-screen file the skin file is not read either
+    isWindowed = windowed != 0;
+
+    // A short file replaces only the low bytes it holds.
+    unsigned char bytes[4];
+    encodeSkin(gSkin, bytes);
+    if (readSettingsFile(dataPath(kSkinFile), bytes, 4) < 0)
+        return;
+    gSkin = decodeSkin(bytes);
+}
+
+void saveFullScreenState() {
+    unsigned char windowed = isWindowed ? 1 : 0;
+    if (!writeSettingsFile(dataPath(kFullScreenFile), &windowed, 1))
+        return;
+    unsigned char bytes[4];
+    encodeSkin(gSkin, bytes);
+    writeSettingsFile(dataPath(kSkinFile), bytes, 4);
+}
+
+void loadGamePadState() {
+    unsigned char ticked = isGamePad ? 1 : 0;
+    if (readSettingsFile(dataPath(kGamePadFile), &ticked, 1) > 0)
+        isGamePad = ticked != 0;
+}
+
+void saveGamePadState() {
+    unsigned char ticked = isGamePad ? 1 : 0;
+    writeSettingsFile(dataPath(kGamePadFile), &ticked, 1);
+}
+
+void fillCombo(sLauncherDialog &dialog) {
+    clampSkin();
+    dialog.listCount = kSkinCount;
+    itemCount = kSkinCount;
+    dialog.listSelection = static_cast<int>(gSkin);
+}
+
+void initLauncherDialog(sLauncherDialog &dialog) {
+    fillCombo(dialog);
+    dialog.fullScreenTicked = !isWindowed;
+    dialog.internetScoringTicked = isGamePad;
+    showPreview(dialog, gSkin);
+    dialog.ended = false;
+}
+
+bool launcherCommand(sLauncherDialog &dialog, int controlId) {
+    switch (controlId) {
+    case kIdPlay:
+        isWindowed = !dialog.fullScreenTicked;
+        isGamePad = dialog.internetScoringTicked;
+        if (selectedSkin(dialog) >= 0)
+            gSkin = selectedSkin(dialog);
+        endDialog(dialog, kDialogPlay);
+        return true;
+    case kIdQuit:
+        // The boxes are not read: only a changed skin survives Quit.
+        if (selectedSkin(dialog) >= 0)
+            gSkin = selectedSkin(dialog);
+        endDialog(dialog, kDialogQuit);
+        return true;
+    case kIdHelp:
+        ShowHelp();
+        return true;
+    case kIdSkinList:
+        if (selectedSkin(dialog) >= 0)
+            gSkin = selectedSkin(dialog);
+        showPreview(dialog, gSkin);
+        return true;
+    default:
+        return false; // Escape, the close button and the rest: only Play and Quit end the dialog
+    }
+}
+
+void ShowHelp() {
+    KMiscTools::launchURL(KMiscTools::makeFilePath("data/help/index.html"), true);
+}
+
+bool runWelcomeDialog(const LauncherView &view) {
+    // Paths resolve against the program's folder from here on. A folder already chosen (a test's copy
+    // of the data) is kept.
+    if (KMiscTools::currentFilePath[0] == '\0')
+        KMiscTools::initMiscTools();
+    loadFullScreenState();
+    loadGamePadState();
+
+    sLauncherDialog dialog;
+    int result = view ? view(dialog) : kDialogFailed;
+    if (result == kDialogFailed)
+        clampSkin(); // no dialog brought the stored skin into range: the game must not look for skin 9
+
+    saveFullScreenState();
+    saveGamePadState();
+
+    bool play = result != kDialogQuit;
+    gOnlineScores = play && isGamePad;
+    return play;
+}
