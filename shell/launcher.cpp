@@ -1,11 +1,8 @@
 #include "shell/launcher.h"
 
 #include "framework/KMiscTools.h"
+#include "shell/files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -31,59 +28,12 @@ std::string dataPath(const char *name) {
     return KMiscTools::makeFilePath(name);
 }
 
-// Reads at most `size` bytes from the start of a file. Returns -1 when the file cannot be opened,
-// otherwise how many bytes it held (fewer than asked for a short file).
 int readSettingsFile(const std::string &path, unsigned char *bytes, int size) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    int got = 0;
-    while (got < size) {
-        ssize_t n = read(fd, bytes + got, static_cast<size_t>(size - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<int>(n);
-    }
-    close(fd);
-    return got;
+    return static_cast<int>(readRecordFile(path.c_str(), bytes, static_cast<size_t>(size)));
 }
 
-bool writeAll(int fd, const unsigned char *bytes, int size) {
-    int done = 0;
-    while (done < size) {
-        ssize_t n = write(fd, bytes + done, static_cast<size_t>(size - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<int>(n);
-    }
-    return true;
-}
-
-// Writes a whole settings file through a temporary file in the same folder, renamed over the old one,
-// so that a crash or a full disk never leaves half a file. Returns false when nothing was written.
 bool writeSettingsFile(const std::string &path, const unsigned char *bytes, int size) {
-    static unsigned counter = 0;
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temporary = path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-    bool written = writeAll(fd, bytes, size) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return writeRecordFile(path.c_str(), bytes, static_cast<size_t>(size));
 }
 
 void clampSkin() {
