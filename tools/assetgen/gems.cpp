@@ -253,7 +253,7 @@ void drawCrystal(cairo_t *cr, const Polygon &poly, const Frame &f, const Colour 
 }
 
 void drawJelly(cairo_t *cr, const Polygon &poly, const Frame &f, const Colour &c) {
-    const double rounding = f.sx * 0.28;
+    const double rounding = f.sx * 0.18;
     tracePolygon(cr, poly, f, 1.0 - rounding / f.sx);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_width(cr, rounding * 2 + 1.0);

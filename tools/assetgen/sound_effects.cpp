@@ -18,7 +18,7 @@ constexpr double kLifeUpPeak = 0.58;
 constexpr double kGameOverPeak = 0.58;
 
 // Every effect begins and ends at silence so it never clicks.
-constexpr double kFadeIn = 0.002;
+constexpr double kFadeIn = 0.005;
 constexpr double kFadeOut = 0.02;
 
 constexpr double kTwoPi = 2.0 * M_PI;
