@@ -55,25 +55,37 @@ void Canvas::release() {
     surface_ = nullptr;
 }
 
-Rgba Canvas::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) {
-        return {0, 0, 0, 0};
-    }
-    cairo_surface_flush(surface_);
-    const unsigned char *data = cairo_image_surface_get_data(surface_);
-    const int stride = cairo_image_surface_get_stride(surface_);
+namespace {
+
+// Cairo keeps premultiplied colour; undo it with rounding.
+Rgba straight(const unsigned char *premultiplied) {
     uint32_t argb;
-    std::memcpy(&argb, data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4, 4);
-    const int a = static_cast<int>(argb >> 24);
+    std::memcpy(&argb, premultiplied, 4);
+    const uint32_t a = argb >> 24;
     if (a == 0) {
         return {0, 0, 0, 0};
     }
-    // Cairo keeps premultiplied colour; undo it with rounding.
     auto unpremultiply = [a](uint32_t c) {
         return static_cast<uint8_t>(std::min(255u, (c * 255 + a / 2) / a));
     };
     return {unpremultiply((argb >> 16) & 0xff), unpremultiply((argb >> 8) & 0xff), unpremultiply(argb & 0xff),
             static_cast<uint8_t>(a)};
+}
+
+} // namespace
+
+std::vector<Rgba> Canvas::straightPixels() const {
+    cairo_surface_flush(surface_);
+    const unsigned char *data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    std::vector<Rgba> pixels;
+    pixels.reserve(static_cast<size_t>(width_) * height_);
+    for (int y = 0; y < height_; ++y) {
+        for (int x = 0; x < width_; ++x) {
+            pixels.push_back(straight(data + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4));
+        }
+    }
+    return pixels;
 }
 
 void Canvas::copyFrom(const Canvas &source, const layout::Rect &from, layout::Point dest) {

@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "game/sheet_layout.h"
 
@@ -29,8 +30,8 @@ public:
     cairo_t *cr() const { return cr_; }
     cairo_surface_t *surface() const { return surface_; }
 
-    // Straight-alpha read of one pixel; flushes pending drawing first.
-    Rgba pixel(int x, int y) const;
+    // Every pixel, straight alpha, row by row from the top: for the file writers.
+    std::vector<Rgba> straightPixels() const;
     // Copies the pixels of `from` (in `source`) unchanged to this canvas at `dest`, as a plain blit.
     void copyFrom(const Canvas &source, const layout::Rect &from, layout::Point dest);
     // Clears every pixel outside the rectangle to transparent.

@@ -55,11 +55,8 @@ void writeTga(const std::filesystem::path &path, const Canvas &canvas) {
     putLe16(out, static_cast<uint32_t>(canvas.height()));
     out.push_back(32);
     out.push_back(kTgaTopLeftWith8AlphaBits);
-    for (int y = 0; y < canvas.height(); ++y) {
-        for (int x = 0; x < canvas.width(); ++x) {
-            const Rgba p = canvas.pixel(x, y);
-            out.insert(out.end(), {p.b, p.g, p.r, p.a});
-        }
+    for (const Rgba &p : canvas.straightPixels()) {
+        out.insert(out.end(), {p.b, p.g, p.r, p.a});
     }
     writeBytes(path, out);
 }
@@ -86,10 +83,11 @@ void writeBmp(const std::filesystem::path &path, const Canvas &canvas) {
     putLe32(out, 2835);
     putLe32(out, 0);
     putLe32(out, 0);
+    const std::vector<Rgba> pixels = canvas.straightPixels();
     for (int y = canvas.height() - 1; y >= 0; --y) {
         const size_t rowStart = out.size();
         for (int x = 0; x < canvas.width(); ++x) {
-            const Rgba p = canvas.pixel(x, y);
+            const Rgba &p = pixels[static_cast<size_t>(y) * canvas.width() + x];
             // Composite over black, as the picture has no alpha channel.
             auto over = [&p](uint8_t c) { return static_cast<uint8_t>((c * p.a + 127) / 255); };
             out.insert(out.end(), {over(p.b), over(p.g), over(p.r)});
