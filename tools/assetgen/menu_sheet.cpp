@@ -108,7 +108,7 @@ void drawPlayButton(cairo_t *cr, const SkinStyle &s, bool lit) {
                     kLitPlayButton.dest.x + kLitPlayButton.source.width(),
                     kLitPlayButton.dest.y + kLitPlayButton.source.height()};
     drawButton(cr, s, r.x1 + 2, r.y1 + 4, r.width() - 4, r.height() - 8, "", 10, lit);
-    const Colour ink = lit ? textOnAccent(s) : hex(0xffffff);
+    const Colour ink = buttonInk(s, lit);
     const double cx = r.x1 + r.width() / 2.0;
     const double cy = r.y1 + r.height() / 2.0;
     // A play triangle beside the word.
@@ -187,7 +187,7 @@ void drawSetupContent(cairo_t *cr, const SkinStyle &s) {
 
 void drawPageTitle(cairo_t *cr, const SkinStyle &s, const std::string &title, double cx, double cy) {
     drawFancyText(cr, title, cx, cy, Align::Centre, Face::Title, 26, lighter(s.accent, 0.3),
-                  darker(s.accent, 0.2), darker(s.panel, 0.6), 1.2);
+                  darker(s.accent, 0.2), titleOutline(s), 1.2);
 }
 
 void drawHowToPlayContent(cairo_t *cr, const SkinStyle &s) {

@@ -369,7 +369,7 @@ void arrangeBar(LoopBuffer &out, const TuneSpec &spec, const Timing &timing, siz
         break;
     }
     case Style::Ambient: {
-        playNote(out, Voice::SoftBass, step(0), timing.seconds(15), bassRoot - 12 + 12, 0.3, 0);
+        playNote(out, Voice::SoftBass, step(0), timing.seconds(15), bassRoot, 0.3, 0);
         for (size_t t = 0; t < chord.tones.size(); ++t) {
             playNote(out, Voice::Pad, step(0), timing.seconds(14), chord.root + 12 + chord.tones[t], 0.05,
                      -0.45 + 0.3 * static_cast<double>(t));

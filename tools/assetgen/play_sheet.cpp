@@ -32,7 +32,9 @@ void drawBoardWell(cairo_t *cr, const SkinStyle &s) {
               b.height() + 2 * kBoardRim, 10);
     // The well: dark and calm so the gems stand out, with a faint checker of cells.
     cairo_rectangle(cr, b.x1, b.y1, b.width(), b.height());
-    const Colour deep = mix(darker(s.backgroundTop, 0.55), s.panel, luminance(s.panel) < 0.5 ? 0.3 : 0.1);
+    // Dark skins deepen their backdrop; light ones their rim colour, which keeps the gems' colours clear.
+    const Colour deep =
+        luminance(s.panel) < 0.5 ? mix(darker(s.backgroundTop, 0.55), s.panel, 0.3) : darker(s.rim, 0.62);
     fillVertical(cr, darker(deep, 0.15), deep, b.y1, b.y2);
     for (int y = 0; y < kBoardRows; ++y) {
         for (int x = 0; x < kBoardColumns; ++x) {
@@ -81,7 +83,7 @@ void drawPausePanel(cairo_t *cr, const SkinStyle &s) {
     cairo_fill(cr);
     drawPanel(cr, s, x + 60, y + 70, w - 120, h - 140, 16);
     drawFancyText(cr, "Paused", x + w / 2, y + 130, Align::Centre, Face::Title, 44, lighter(s.accent, 0.4),
-                  darker(s.accent, 0.2), darker(s.panel, 0.6), 1.5);
+                  darker(s.accent, 0.2), titleOutline(s), 1.5);
     const TextStyle line = {Face::Body, 14, s.text};
     drawText(cr, "The clock stands still.", x + w / 2, y + 180, Align::Centre, line);
     drawText(cr, "Press P to play on.", x + w / 2, y + 205, Align::Centre, {Face::Label, 14, s.text});
@@ -122,7 +124,7 @@ Canvas drawGameOver(const SkinStyle &s) {
     cairo_t *cr = panel.cr();
     drawPanel(cr, s, 8, 6, kGameOverWidth - 16, kGameOverHeight - 16, 16);
     drawFancyText(cr, "Game Over", kGameOverWidth / 2.0, 52, Align::Centre, Face::Title, 40,
-                  lighter(s.accent, 0.4), darker(s.accent, 0.2), darker(s.panel, 0.6), 1.5);
+                  lighter(s.accent, 0.4), darker(s.accent, 0.2), titleOutline(s), 1.5);
     drawText(cr, "New game to play again, Exit to leave", kGameOverWidth / 2.0, 95, Align::Centre,
              {Face::Body, 12, s.text});
     return panel;
@@ -148,7 +150,7 @@ void drawNameEntry(cairo_t *cr, const SkinStyle &s, bool opaque) {
         drawPanel(cr, s, 8, 6, kNameEntryWidth - 16, kNameEntryHeight - 16, 16);
     }
     drawFancyText(cr, "New High Score!", kNameEntryWidth / 2.0, 50, Align::Centre, Face::Title, 34,
-                  lighter(s.accent, 0.4), darker(s.accent, 0.2), darker(s.panel, 0.6), 1.5);
+                  lighter(s.accent, 0.4), darker(s.accent, 0.2), titleOutline(s), 1.5);
     drawText(cr, "Type your name and press Enter", kNameEntryWidth / 2.0, 95, Align::Centre,
              {Face::Body, 12.5, s.text});
     // A light field: the name is drawn in the high-score font and the cursor is a black bar.

@@ -54,6 +54,17 @@ Colour textOnAccent(const SkinStyle &style) {
     return luminance(style.accent) > 0.55 ? darker(style.accent, 0.8) : hex(0xffffff);
 }
 
+Colour buttonInk(const SkinStyle &style, bool lit) {
+    if (lit) {
+        return textOnAccent(style);
+    }
+    return luminance(mix(style.panel, style.rim, 0.45)) > 0.55 ? darker(style.text, 0.1) : hex(0xffffff);
+}
+
+Colour titleOutline(const SkinStyle &style) {
+    return luminance(style.panel) > 0.5 ? darker(style.accent, 0.65) : darker(style.panel, 0.6);
+}
+
 Colour textOnBackdrop(const SkinStyle &style) {
     const Colour mid = mix(style.backgroundTop, style.backgroundBottom, 0.5);
     return luminance(mid) > 0.55 ? darker(style.backgroundTop, 0.7) : hex(0xffffff);
@@ -156,7 +167,8 @@ void drawBackdrop(cairo_t *cr, const SkinStyle &style, int width, int height, un
     for (int i = 0; i < count; ++i) {
         const double x = random.uniform(0, width);
         const double y = random.uniform(0, height);
-        const double size = random.uniform(4, 13);
+        // Flowers want to be seen; stars and bubbles stay small.
+        const double size = random.uniform(4, 13) * (style.motif == Motif::Daisies ? 1.8 : 1.0);
         const double alpha = random.uniform(0.10, 0.35);
         drawMotif(cr, style.motif, x, y, size, withAlpha(style.motifColour, alpha));
     }
@@ -233,8 +245,7 @@ void drawButton(cairo_t *cr, const SkinStyle &style, double x, double y, double 
     cairo_set_line_width(cr, 1.0);
     setColour(cr, lit ? lighter(style.accent, 0.6) : darker(style.rim, 0.25));
     cairo_stroke(cr);
-    const Colour ink =
-        lit ? textOnAccent(style) : (luminance(base) > 0.55 ? darker(style.text, 0.1) : hex(0xffffff));
+    const Colour ink = buttonInk(style, lit);
     const Colour shade = luminance(ink) > 0.5 ? hex(0x000000, 0.45) : hex(0xffffff, 0.35);
     drawText(cr, label, x + w / 2, y + h / 2, Align::Centre, {Face::Label, textSize, ink}, shade);
     cairo_restore(cr);

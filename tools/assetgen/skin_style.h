@@ -26,6 +26,12 @@ const SkinStyle &skinStyle(int skin);
 
 // Text that reads on the accent colour.
 Colour textOnAccent(const SkinStyle &style);
+// The label colour of a button, lit or not.
+Colour buttonInk(const SkinStyle &style, bool lit);
+// The label colour of a button, lit or not.
+Colour buttonInk(const SkinStyle &style, bool lit);
+// The outline of titles written on panels.
+Colour titleOutline(const SkinStyle &style);
 // Text that reads on the skin's backdrop.
 Colour textOnBackdrop(const SkinStyle &style);
 
