@@ -27,6 +27,11 @@ constexpr int kDifficultyCaptionY = 373;
 constexpr int kDifficultySocketTop = 387;
 constexpr int kDifficultySocketHeight = 11;
 constexpr double kPageButtonText = 12.5;
+constexpr int kDifficultyHeadingY = 350; // "Difficulty", between the last mode row and the buttons
+constexpr int kGemSetHintY = 289;        // above the options page's gem row
+constexpr int kCreditsGemRowY = 400;
+constexpr int kCreditsGemStep = 26;
+constexpr int kGemColourCount = 7;
 
 const std::array<const char *, kPageCount> kPageLabels = {"Game Setup",  "How to Play", "Options",
                                                           "High Scores", "Credits",     "Quit"};
@@ -175,7 +180,7 @@ void drawSetupContent(cairo_t *cr, const SkinStyle &s) {
         drawGem(cr, 0, m, x + w - 30, y + (h - 24) / 2, 24);
     }
     drawText(cr, "Difficulty", (kSetupPanel.dest.x + kSetupPanel.dest.x + kSetupPanel.source.width()) / 2.0,
-             350, Align::Centre, {Face::Label, 11, panelSubtleInk(s)});
+             kDifficultyHeadingY, Align::Centre, {Face::Label, 11, panelSubtleInk(s)});
     for (int d = 0; d < kDifficultyCount; ++d) {
         const Box &b = kDifficultyButtons[d];
         const double left = std::max(b.x1, kSetupPanel.dest.x);
@@ -253,7 +258,7 @@ void drawOptionsContent(cairo_t *cr, const SkinStyle &s, bool resetLit) {
     drawText(cr, "Tune", area.x1 + 14, kTuneNameY + 8, Align::Left, label);
     drawInset(cr, s, kTuneNameArea.x1 - 3, kTuneNameArea.y1 - 1, kTuneNameArea.x2 - kTuneNameArea.x1 + 6,
               kTuneNameArea.y2 - kTuneNameArea.y1 + 3, 6, 0.25);
-    drawText(cr, "Gem set: click, or use the arrow keys", cx, 289, Align::Centre,
+    drawText(cr, "Gem set: click, or use the arrow keys", cx, kGemSetHintY, Align::Centre,
              {Face::Body, 10.5, panelSubtleInk(s)});
     drawInset(cr, s, kGemRowArea.x1 + 6, kGemRowArea.y1 + 2, area.x2 - kGemRowArea.x1 - 10,
               area.y2 - kGemRowArea.y1 - 3, 8, 0.22);
@@ -324,6 +329,12 @@ void drawCreditsContent(cairo_t *cr, const SkinStyle &s) {
                     "send us an e-mail");
     drawCreditsLink(cr, s, kCreditsFrameworkLink.x1 + 6, kCreditsFrameworkLink.y1 + 30, 170,
                     "The K framework", "its home page");
+    drawText(cr, "Thanks for playing!", cx + 102, 297, Align::Centre,
+             {Face::Title, 15, luminance(s.panel) > 0.5 ? darker(s.accent, 0.35) : s.accent});
+    for (int i = 0; i < kGemColourCount; ++i) {
+        drawGem(cr, 0, i, cx - 3.5 * kCreditsGemStep + i * kCreditsGemStep, kCreditsGemRowY,
+                kCreditsGemStep - 4);
+    }
 }
 
 Rect destinationOf(const Piece &piece) {
