@@ -1,0 +1,230 @@
+#include "platform/render_device.h"
+
+#include "platform/display.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace platform {
+
+void RenderDevice::reset(int viewportWidth, int viewportHeight) {
+    viewportWidth_ = viewportWidth;
+    viewportHeight_ = viewportHeight;
+    identity(world_);
+    identity(projection_);
+    blending_ = false;
+    sourceBlend_ = kBlendSrcAlpha;
+    destinationBlend_ = kBlendInvSrcAlpha;
+    bound_ = nullptr;
+    filter_ = kFilterPoint;
+    address_ = kAddressClamp;
+}
+
+bool RenderDevice::ready() {
+    return Display::isOpen();
+}
+
+SDL_Texture *RenderDevice::createTexture(int width, int height, const uint32_t *argb) {
+    SDL_Renderer *renderer = Display::renderer();
+    if (renderer == nullptr || width <= 0 || height <= 0 || argb == nullptr)
+        return nullptr;
+    SDL_Texture *texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
+    if (texture == nullptr)
+        return nullptr;
+    if (SDL_UpdateTexture(texture, nullptr, argb, width * 4) != 0) {
+        SDL_DestroyTexture(texture);
+        return nullptr;
+    }
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+    return texture;
+}
+
+void RenderDevice::destroyTexture(SDL_Texture *texture) {
+    if (texture == nullptr)
+        return;
+    if (bound_ == texture)
+        bound_ = nullptr;
+    SDL_DestroyTexture(texture);
+}
+
+void RenderDevice::setBlendFactors(int source, int destination) {
+    sourceBlend_ = source;
+    destinationBlend_ = destination;
+}
+
+static SDL_BlendFactor toSdlFactor(int factor) {
+    switch (factor) {
+    case kBlendZero:
+        return SDL_BLENDFACTOR_ZERO;
+    case kBlendOne:
+        return SDL_BLENDFACTOR_ONE;
+    case kBlendSrcColor:
+        return SDL_BLENDFACTOR_SRC_COLOR;
+    case kBlendInvSrcColor:
+        return SDL_BLENDFACTOR_ONE_MINUS_SRC_COLOR;
+    case kBlendSrcAlpha:
+        return SDL_BLENDFACTOR_SRC_ALPHA;
+    case kBlendInvSrcAlpha:
+        return SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA;
+    // The back buffer has no alpha channel of its own: its alpha reads as 1.
+    case kBlendDestAlpha:
+        return SDL_BLENDFACTOR_ONE;
+    case kBlendInvDestAlpha:
+        return SDL_BLENDFACTOR_ZERO;
+    case kBlendDestColor:
+        return SDL_BLENDFACTOR_DST_COLOR;
+    case kBlendInvDestColor:
+        return SDL_BLENDFACTOR_ONE_MINUS_DST_COLOR;
+    default:
+        return SDL_BLENDFACTOR_ONE;
+    }
+}
+
+SDL_BlendMode RenderDevice::currentBlendMode() {
+    if (!blending_)
+        return SDL_BLENDMODE_NONE;
+    return SDL_ComposeCustomBlendMode(toSdlFactor(sourceBlend_), toSdlFactor(destinationBlend_),
+                                      SDL_BLENDOPERATION_ADD, SDL_BLENDFACTOR_ONE,
+                                      SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+}
+
+void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount) {
+    SDL_Renderer *renderer = Display::renderer();
+    if (renderer == nullptr || vertexCount <= 0)
+        return;
+    const D3DMATRIX transform = multiply(world_, projection_);
+    const float halfWidth = viewportWidth_ / 2.0f, halfHeight = viewportHeight_ / 2.0f;
+
+    SDL_Vertex stackVertices[8];
+    std::vector<SDL_Vertex> heapVertices;
+    SDL_Vertex *out = stackVertices;
+    if (vertexCount > 8) {
+        heapVertices.resize(static_cast<size_t>(vertexCount));
+        out = heapVertices.data();
+    }
+    for (int i = 0; i < vertexCount; ++i) {
+        const Vertex &v = vertices[i];
+        float p[4];
+        transformPoint(transform, v.x, v.y, v.z, p);
+        float w = p[3] != 0.0f ? p[3] : 1.0f;
+        // Viewport mapping with pixel centres on whole numbers, then SDL's half-pixel offset.
+        out[i].position.x = (p[0] / w + 1.0f) * halfWidth + 0.5f;
+        out[i].position.y = (1.0f - p[1] / w) * halfHeight + 0.5f;
+        out[i].color = SDL_Color{static_cast<Uint8>(v.color >> 16), static_cast<Uint8>(v.color >> 8),
+                                 static_cast<Uint8>(v.color), static_cast<Uint8>(v.color >> 24)};
+        out[i].tex_coord = SDL_FPoint{v.tu, v.tv};
+    }
+
+    SDL_BlendMode mode = currentBlendMode();
+    if (bound_ != nullptr) {
+        SDL_SetTextureBlendMode(bound_, mode);
+        SDL_ScaleMode wanted = filter_ == kFilterLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
+        SDL_ScaleMode current = SDL_ScaleModeNearest;
+        SDL_GetTextureScaleMode(bound_, &current);
+        if (current != wanted) {
+            // The renderer applies a scale mode at once, not in its queue: finish queued draws first.
+            SDL_RenderFlush(renderer);
+            SDL_SetTextureScaleMode(bound_, wanted);
+        }
+    } else {
+        SDL_SetRenderDrawBlendMode(renderer, mode);
+    }
+    SDL_RenderGeometry(renderer, bound_, out, vertexCount, indices, indexCount);
+    ++drawCalls_;
+}
+
+static Vertex pointOnQuad(const Vertex c[4], float s, float t, float u, float v) {
+    Vertex out = c[0];
+    out.x = c[0].x + s * (c[1].x - c[0].x) + t * (c[2].x - c[0].x);
+    out.y = c[0].y + s * (c[1].y - c[0].y) + t * (c[2].y - c[0].y);
+    out.z = c[0].z + s * (c[1].z - c[0].z) + t * (c[2].z - c[0].z);
+    out.tu = u;
+    out.tv = v;
+    return out;
+}
+
+// Splits the range of a texture coordinate into pieces that each lie within one repeat of the
+// texture: the cut points in quad parameter space and the coordinate shift of each piece.
+struct Pieces {
+    std::vector<float> cuts;   // parameter values, from 0 to 1
+    std::vector<float> starts; // coordinate at the start of each piece, already shifted or clamped
+    std::vector<float> ends;
+};
+
+static bool splitRange(float from, float to, int address, Pieces &out) {
+    constexpr int kMaxPieces = 256;
+    float low = std::min(from, to), high = std::max(from, to);
+    std::vector<float> cuts{0.0f};
+    if (high > low) {
+        float first = std::floor(low) + 1.0f;
+        if (high - first > kMaxPieces)
+            return false;
+        for (float k = first; k < high; k += 1.0f)
+            cuts.push_back((k - from) / (to - from));
+    }
+    cuts.push_back(1.0f);
+    std::sort(cuts.begin(), cuts.end());
+    out.cuts = cuts;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        float a = from + cuts[i] * (to - from), b = from + cuts[i + 1] * (to - from);
+        float tile = std::floor((a + b) / 2.0f);
+        if (address == kAddressWrap) {
+            out.starts.push_back(std::clamp(a - tile, 0.0f, 1.0f));
+            out.ends.push_back(std::clamp(b - tile, 0.0f, 1.0f));
+        } else {
+            out.starts.push_back(std::clamp(a, 0.0f, 1.0f));
+            out.ends.push_back(std::clamp(b, 0.0f, 1.0f));
+        }
+    }
+    return true;
+}
+
+void RenderDevice::drawQuad(const Vertex corners[4]) {
+    static const int kQuadIndices[6] = {0, 1, 3, 0, 3, 2};
+    auto inside = [](float value) { return value >= 0.0f && value <= 1.0f; };
+    bool allInside = true;
+    for (int i = 0; i < 4; ++i)
+        allInside = allInside && inside(corners[i].tu) && inside(corners[i].tv);
+    if (bound_ == nullptr || allInside) {
+        submit(corners, kQuadIndices, 6, 4);
+        return;
+    }
+    // The renderer only takes coordinates within the texture: cut the quad where the texture
+    // repeats (or where clamping starts) and draw each piece with coordinates inside.
+    Pieces across, down;
+    if (!splitRange(corners[0].tu, corners[1].tu, address_, across) ||
+        !splitRange(corners[0].tv, corners[2].tv, address_, down))
+        return;
+    for (size_t j = 0; j + 1 < down.cuts.size(); ++j) {
+        for (size_t i = 0; i + 1 < across.cuts.size(); ++i) {
+            float s0 = across.cuts[i], s1 = across.cuts[i + 1];
+            float t0 = down.cuts[j], t1 = down.cuts[j + 1];
+            if (s1 <= s0 || t1 <= t0)
+                continue;
+            Vertex piece[4] = {pointOnQuad(corners, s0, t0, across.starts[i], down.starts[j]),
+                               pointOnQuad(corners, s1, t0, across.ends[i], down.starts[j]),
+                               pointOnQuad(corners, s0, t1, across.starts[i], down.ends[j]),
+                               pointOnQuad(corners, s1, t1, across.ends[i], down.ends[j])};
+            submit(piece, kQuadIndices, 6, 4);
+        }
+    }
+}
+
+void RenderDevice::drawTriangles(const Vertex *vertices, int count) {
+    if (vertices == nullptr || count < 3)
+        return;
+    submit(vertices, nullptr, 0, count - count % 3);
+}
+
+void RenderDevice::clear(uint32_t argb) {
+    SDL_Renderer *renderer = Display::renderer();
+    if (renderer == nullptr)
+        return;
+    SDL_SetRenderDrawColor(renderer, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
+                           static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24));
+    SDL_RenderClear(renderer);
+}
+
+} // namespace platform
