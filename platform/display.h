@@ -56,8 +56,9 @@ public:
     // Handles renderer events (target and device resets); returns true when the event was one.
     static bool handleRenderEvent(const SDL_Event &event);
 
-    // Focus: a headless window always counts as focused.
-    static bool hasFocus() { return headless_ || focused_; }
+    // Focus follows the window's focus events. A window starts focused, so a headless one (which
+    // never hears of focus) always counts as focused.
+    static bool hasFocus() { return focused_; }
     static void setFocused(bool focused) { focused_ = focused; }
 
 private:
