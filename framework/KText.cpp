@@ -12,7 +12,9 @@ KText::KText(const char *font_Filename, KFont *table) : _surf_Fonts(nullptr), _f
     _blendFactor = 1.0f;
 }
 
-KText::~KText() { delete _surf_Fonts; }
+KText::~KText() {
+    delete _surf_Fonts;
+}
 
 long KText::getCharIndex(char c) {
     if (_surf_Fonts == nullptr || _fontTable == nullptr)

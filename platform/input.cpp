@@ -68,19 +68,28 @@ bool Input::isButtonDown(MouseButton button) {
     return (state & SDL_BUTTON(button == MouseButton::Left ? SDL_BUTTON_LEFT : SDL_BUTTON_RIGHT)) != 0;
 }
 
-// The global pointer position relative to the window, in back-buffer pixels.
+// The pointer position relative to the window, in back-buffer pixels. Over the window SDL knows it
+// directly; elsewhere it comes from the desktop position minus the window's, so that positions
+// outside the window go on beyond the edges (where the desktop tells it at all).
 static void realMouse(int &x, int &y) {
     x = y = 0;
     SDL_Window *window = Display::window();
     if (window == nullptr)
         return;
-    int globalX = 0, globalY = 0, windowX = 0, windowY = 0;
-    SDL_GetGlobalMouseState(&globalX, &globalY);
-    SDL_GetWindowPosition(window, &windowX, &windowY);
+    int pointerX = 0, pointerY = 0;
+    if (SDL_GetMouseFocus() == window) {
+        SDL_GetMouseState(&pointerX, &pointerY);
+    } else {
+        int windowX = 0, windowY = 0;
+        SDL_GetGlobalMouseState(&pointerX, &pointerY);
+        SDL_GetWindowPosition(window, &windowX, &windowY);
+        pointerX -= windowX;
+        pointerY -= windowY;
+    }
     SDL_FRect shown = Display::shownRect();
     float scaleX = shown.w / Display::width(), scaleY = shown.h / Display::height();
-    x = static_cast<int>(std::floor((globalX - windowX - shown.x) / scaleX));
-    y = static_cast<int>(std::floor((globalY - windowY - shown.y) / scaleY));
+    x = static_cast<int>(std::floor((pointerX - shown.x) / scaleX));
+    y = static_cast<int>(std::floor((pointerY - shown.y) / scaleY));
 }
 
 int Input::mouseX() {
