@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace testsupport;
 
 namespace {
@@ -265,6 +267,33 @@ TEST_F(Blits, WrapRepeatsAndClampExtendsTheEdge) {
     EXPECT_EQ(rgbOf(screen.at(41, 31)), rgbOf(source.at(15, 1)));
     EXPECT_EQ(rgbOf(screen.at(60, 30)), rgbOf(source.at(60, 0)));
     EXPECT_EQ(rgbOf(screen.at(64, 30)), rgbOf(source.at(0, 0)));
+}
+
+TEST_F(Blits, HighQualityFilteringBlendsNeighbouringTexels) {
+    KGraphicD3D stripes, sharp;
+    Picture pattern{2, 1, {0xFF000000u, 0xFFFFFFFFu}};
+    load(stripes, "stripes.tga", pattern);
+    load(sharp, "stripes-sharp.tga", pattern);
+    stripes.setTextureQuality(true);
+    EXPECT_TRUE(stripes._textureQuality);
+    // Alternate between the two pictures so a filter change cannot leak from one to the other.
+    for (int i = 0; i < 2; ++i) {
+        sharp.blitAlphaRectFx(0, 0, 2, 1, static_cast<short>(100 + i * 200), 100, 0.0f, 32.0f, 1.0f);
+        stripes.blitAlphaRectFx(0, 0, 2, 1, static_cast<short>(200 + i * 200), 100, 0.0f, 32.0f, 1.0f);
+    }
+    Picture screen = backBuffer();
+    for (int base : {100, 300}) {
+        std::set<uint32_t> levels;
+        for (int x = base - 40; x < base + 40; ++x)
+            levels.insert(rgbOf(screen.at(x, 100)));
+        EXPECT_LE(levels.size(), 3u) << base; // black, white and the background only
+    }
+    for (int base : {200, 400}) {
+        std::set<uint32_t> levels;
+        for (int x = base - 40; x < base + 40; ++x)
+            levels.insert(rgbOf(screen.at(x, 100)));
+        EXPECT_GT(levels.size(), 10u) << base; // a ramp of greys between the two texels
+    }
 }
 
 TEST_F(Blits, AnEmptyImageDrawsNothing) {
