@@ -119,14 +119,6 @@ TEST_F(ImageLoading, SixteenBitLoadsDropLowBits) {
     EXPECT_EQ(out.at(3, 0), 0xFF080808u);
 }
 
-TEST(TexelFormats, PackAndExpandAsASixteenBitTextureWould) {
-    EXPECT_EQ(packTexel4444(200, 0x87, 0x65, 0x43), 0xC864u);
-    EXPECT_EQ(packTexel555(0xFF, 0x08, 0x07), 0x7C20u);
-    EXPECT_EQ(expandTexel4444(0xC864u), 0xCC886644u);
-    EXPECT_EQ(expandTexel555(0x7C20u), 0xFFFF0800u);
-    EXPECT_EQ(expandTexel555(0x7FFFu), 0xFFFFFFFFu);
-}
-
 TEST_F(ImageLoading, ColourKeyClearsExactlyTheKeyColour) {
     Picture picture{3, 1, {0xFFFF00FFu, 0xFFFF00FEu, 0xFF00FF00u}};
     writeTGA(file("key.tga"), picture, 24, false);

@@ -1,5 +1,4 @@
 #include "framework/KText.h"
-#include "game/glyph_tables.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -115,23 +114,6 @@ TEST_F(Text, AMissingSheetStillMeasures) {
     EXPECT_EQ(noTable.getStringWidth("abc", 0), -1);
     noTable.drawStringCentered("abc", 0, 100, 10, 0);
     noTable.drawStringFromLeft("abc", 0, 10, 0);
-}
-
-TEST(GlyphTables, EndWithTheTerminatorAndKeepTheirOrder) {
-    auto count = [](const KFont *table) {
-        int n = 0;
-        while (table[n]._c != 0)
-            ++n;
-        return n;
-    };
-    EXPECT_EQ(count(tableNumbers), 12);
-    EXPECT_EQ(count(scoretableNumbers), 12);
-    EXPECT_EQ(count(theFont), 38);
-    // In the high-score font '8' stands before '6' and '7', and there are no capitals.
-    std::string order;
-    for (int i = 0; theFont[i]._c != 0; ++i)
-        order += theFont[i]._c;
-    EXPECT_EQ(order, "abcdefghijklmnopqrstuvwxyz0123458679: ");
 }
 
 } // namespace
