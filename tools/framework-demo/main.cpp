@@ -4,6 +4,9 @@
 //
 //   build/framework-demo                      a window (Esc or closing it ends)
 //   build/framework-demo --png card.png       one frame into card.png, no display needed
+//   build/framework-demo --fullscreen         the same on the whole desktop
+//   build/framework-demo --frames 300         a window that closes after 300 frames and tells the
+//                                             frame rate it kept
 //
 // The fonts come from data/ beside the program when the art is there; otherwise sheets are
 // generated from the glyph tables, each glyph a coloured block in its box.
@@ -190,11 +193,17 @@ struct Card {
 
 int main(int argc, char **argv) {
     const char *pngPath = nullptr;
+    long frameLimit = -1;
+    bool fullscreen = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc) {
             pngPath = argv[++i];
-        else {
-            std::fprintf(stderr, "usage: %s [--png file.png]\n", argv[0]);
+        } else if (std::strcmp(argv[i], "--fullscreen") == 0) {
+            fullscreen = true;
+        } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
+            frameLimit = std::strtol(argv[++i], nullptr, 10);
+        } else {
+            std::fprintf(stderr, "usage: %s [--png file.png] [--fullscreen] [--frames count]\n", argv[0]);
             return 2;
         }
     }
@@ -206,7 +215,7 @@ int main(int argc, char **argv) {
     int status = 0;
     {
         KWindowD3D window;
-        if (!window.createGameWindow(640, 480, 16, true, "Quorix")) {
+        if (!window.createGameWindow(640, 480, 16, !fullscreen, "Quorix")) {
             status = 1;
         } else {
             Card card;
@@ -216,10 +225,16 @@ int main(int argc, char **argv) {
                 status = platform::Display::saveBackBufferPNG(path) ? 0 : 1;
                 std::printf(status == 0 ? "test card written to %s\n" : "could not write %s\n", path);
             } else {
-                for (int frame = 0; !window.isQuit() && !KInput::isPressed(K_VK_ESCAPE); ++frame) {
+                unsigned long start = KMiscTools::getMilliseconds();
+                int frame = 0;
+                for (; !window.isQuit() && !KInput::isPressed(K_VK_ESCAPE) && frame != frameLimit; ++frame) {
                     card.draw(window, frame);
                     window.flipBackBuffer(true, true);
                 }
+                unsigned long elapsed = KMiscTools::getMilliseconds() - start;
+                if (elapsed > 0)
+                    std::printf("%d frames in %lu ms: %.1f frames per second\n", frame, elapsed,
+                                frame * 1000.0 / elapsed);
             }
         }
     }
