@@ -115,6 +115,9 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
         out[i].color = SDL_Color{static_cast<Uint8>(v.color >> 16), static_cast<Uint8>(v.color >> 8),
                                  static_cast<Uint8>(v.color), static_cast<Uint8>(v.color >> 24)};
         out[i].tex_coord = SDL_FPoint{v.tu, v.tv};
+        // A position beyond any float (an absurd zoom, say) cannot be rasterised: draw nothing.
+        if (!std::isfinite(out[i].position.x) || !std::isfinite(out[i].position.y))
+            return;
     }
 
     SDL_BlendMode mode = currentBlendMode();
@@ -157,12 +160,18 @@ static bool splitRange(float from, float to, int address, Pieces &out) {
     constexpr int kMaxPieces = 256;
     float low = std::min(from, to), high = std::max(from, to);
     std::vector<float> cuts{0.0f};
-    if (high > low) {
-        float first = std::floor(low) + 1.0f;
-        if (high - first > kMaxPieces)
-            return false;
-        for (float k = first; k < high; k += 1.0f)
-            cuts.push_back((k - from) / (to - from));
+    if (high > low && address != kAddressWrap) {
+        // Clamped: the texture itself, and the edge texels stretched on either side.
+        for (float edge : {0.0f, 1.0f})
+            if (edge > low && edge < high)
+                cuts.push_back((edge - from) / (to - from));
+    } else if (high > low) {
+        // Counted in double: at large float values adding one would not move on.
+        const double first = std::floor(static_cast<double>(low)) + 1.0;
+        if (static_cast<double>(high) - first > kMaxPieces)
+            return false; // hundreds of repeats: a damaged request, not a picture
+        for (double k = first; k < high; k += 1.0)
+            cuts.push_back(static_cast<float>((k - from) / (static_cast<double>(to) - from)));
     }
     cuts.push_back(1.0f);
     std::sort(cuts.begin(), cuts.end());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 
 using namespace testsupport;
@@ -294,6 +295,18 @@ TEST_F(Blits, HighQualityFilteringBlendsNeighbouringTexels) {
             levels.insert(rgbOf(screen.at(x, 100)));
         EXPECT_GT(levels.size(), 10u) << base; // a ramp of greys between the two texels
     }
+}
+
+TEST_F(Blits, AbsurdSourceRectanglesFinishQuickly) {
+    auto before = std::chrono::steady_clock::now();
+    image.blitRect(0, 0, 1e9f, 8, 10, 10, false, false);
+    image.blitRect(-1e9f, 0, 1e9f, 1e9f, 10, 10, false, false);
+    image.allowTextureWrap(true);
+    image.blitRect(1e9f, 0, 1e9f + 128, 8, 10, 10, false, false);
+    image.blitRect(0, 0, 1e7f, 8, 10, 10, false, false);
+    image.blitAlphaRectFx(0, 0, 1e30f, 1e30f, 10, 10, 1e30f, 1e30f, 1e30f, true, true);
+    backBuffer();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
 }
 
 TEST_F(Blits, AnEmptyImageDrawsNothing) {
