@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 using platform::Display;
 using platform::RenderDevice;
@@ -73,8 +74,12 @@ bool KWindowD3D::createRealWindow(short width, short height, short depth, const 
 }
 
 void KWindowD3D::setProgramIcon() {
+    // Built here rather than with makeFilePath, whose one buffer a caller may still be holding.
+    if (KMiscTools::currentFilePath[0] == '\0')
+        KMiscTools::initMiscTools();
+    const std::string path = std::string(KMiscTools::currentFilePath) + "/data/icon.png";
     platform::DecodedImage icon;
-    if (!platform::decodeImageFile(KMiscTools::makeFilePath("data/icon.png"), "PNG", icon))
+    if (!platform::decodeImageFile(path.c_str(), "PNG", icon))
         return;
     SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.argb.data(), icon.width, icon.height, 32,
                                                               icon.width * 4, SDL_PIXELFORMAT_ARGB8888);
