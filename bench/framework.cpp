@@ -6,6 +6,7 @@
 #include "framework/KWindowD3D.h"
 #include "game/glyph_tables.h"
 #include "platform/display.h"
+#include "platform/render_device.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -24,6 +25,7 @@ std::filesystem::path folder;
 
 // Waits until the renderer has really drawn everything queued, by reading one pixel back.
 void finishDrawing() {
+    platform::RenderDevice::flush();
     uint32_t pixel;
     SDL_Rect one{0, 0, 1, 1};
     SDL_RenderReadPixels(platform::Display::renderer(), &one, SDL_PIXELFORMAT_ARGB8888, &pixel, 4);

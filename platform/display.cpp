@@ -1,5 +1,7 @@
 #include "platform/display.h"
 
+#include "platform/render_device.h"
+
 #include <SDL_image.h>
 
 #include <cmath>
@@ -118,6 +120,7 @@ bool Display::makeBackBuffer() {
 }
 
 void Display::close() {
+    RenderDevice::flush();
     if (backBuffer_ != nullptr)
         SDL_DestroyTexture(backBuffer_);
     if (renderer_ != nullptr)
@@ -143,6 +146,7 @@ SDL_FRect Display::shownRect() {
 void Display::present() {
     if (renderer_ == nullptr)
         return;
+    RenderDevice::flush();
     if (headless_) {
         // Nobody looks: finish the frame's drawing and skip the copy to the invisible window.
         SDL_RenderFlush(renderer_);
@@ -183,6 +187,7 @@ void Display::paceFrame() {
 bool Display::readBackBuffer(std::vector<uint32_t> &pixels) {
     if (renderer_ == nullptr)
         return false;
+    RenderDevice::flush();
     pixels.assign(static_cast<size_t>(width_) * height_, 0);
     SDL_Texture *target = SDL_GetRenderTarget(renderer_);
     if (target != backBuffer_)
@@ -215,6 +220,7 @@ bool Display::handleRenderEvent(const SDL_Event &event) {
         return true;
     }
     if (event.type == SDL_RENDER_DEVICE_RESET) {
+        RenderDevice::flush();
         ++generation_;
         if (renderer_ != nullptr)
             makeBackBuffer();

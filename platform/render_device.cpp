@@ -8,7 +8,10 @@
 
 namespace platform {
 
+RenderBatch RenderDevice::batch_;
+
 void RenderDevice::reset(int viewportWidth, int viewportHeight) {
+    batch_ = RenderBatch{};
     viewportWidth_ = viewportWidth;
     viewportHeight_ = viewportHeight;
     identity(world_);
@@ -44,6 +47,8 @@ SDL_Texture *RenderDevice::createTexture(int width, int height, const uint32_t *
 void RenderDevice::destroyTexture(SDL_Texture *texture) {
     if (texture == nullptr)
         return;
+    if (batch_.texture == texture)
+        flush();
     if (bound_ == texture)
         bound_ = nullptr;
     SDL_DestroyTexture(texture);
@@ -97,13 +102,9 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
     const D3DMATRIX transform = multiply(world_, projection_);
     const float halfWidth = viewportWidth_ / 2.0f, halfHeight = viewportHeight_ / 2.0f;
 
-    SDL_Vertex stackVertices[8];
-    std::vector<SDL_Vertex> heapVertices;
-    SDL_Vertex *out = stackVertices;
-    if (vertexCount > 8) {
-        heapVertices.resize(static_cast<size_t>(vertexCount));
-        out = heapVertices.data();
-    }
+    SDL_Vertex out[8];
+    if (vertexCount > 8)
+        return; // quads and pairs of triangles only
     for (int i = 0; i < vertexCount; ++i) {
         const Vertex &v = vertices[i];
         float p[4];
@@ -120,22 +121,51 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
             return;
     }
 
-    SDL_BlendMode mode = currentBlendMode();
-    if (bound_ != nullptr) {
-        SDL_SetTextureBlendMode(bound_, mode);
-        SDL_ScaleMode wanted = filter_ == kFilterLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
-        SDL_ScaleMode current = SDL_ScaleModeNearest;
-        SDL_GetTextureScaleMode(bound_, &current);
-        if (current != wanted) {
-            // The renderer applies a scale mode at once, not in its queue: finish queued draws first.
-            SDL_RenderFlush(renderer);
-            SDL_SetTextureScaleMode(bound_, wanted);
+    const SDL_BlendMode mode = currentBlendMode();
+    const SDL_ScaleMode scaleMode = filter_ == kFilterLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
+    const bool sameState = bound_ == batch_.texture && mode == batch_.blendMode &&
+                           (bound_ == nullptr || scaleMode == batch_.scaleMode);
+    if (!sameState || batch_.vertices.size() > 4096) {
+        flush();
+        batch_.texture = bound_;
+        batch_.blendMode = mode;
+        batch_.scaleMode = scaleMode;
+        if (bound_ != nullptr) {
+            SDL_ScaleMode current = SDL_ScaleModeNearest;
+            SDL_GetTextureScaleMode(bound_, &current);
+            if (current != scaleMode) {
+                // The renderer applies a scale mode at once, not in its queue: finish queued draws first.
+                SDL_RenderFlush(renderer);
+                SDL_SetTextureScaleMode(bound_, scaleMode);
+            }
         }
-    } else {
-        SDL_SetRenderDrawBlendMode(renderer, mode);
     }
-    SDL_RenderGeometry(renderer, bound_, out, vertexCount, indices, indexCount);
-    ++drawCalls_;
+    const int base = static_cast<int>(batch_.vertices.size());
+    batch_.vertices.insert(batch_.vertices.end(), out, out + vertexCount);
+    if (indices == nullptr) {
+        for (int i = 0; i < vertexCount; ++i)
+            batch_.indices.push_back(base + i);
+    } else {
+        for (int i = 0; i < indexCount; ++i)
+            if (indices[i] >= 0 && indices[i] < vertexCount)
+                batch_.indices.push_back(base + indices[i]);
+    }
+}
+
+void RenderDevice::flush() {
+    SDL_Renderer *renderer = Display::renderer();
+    if (renderer != nullptr && !batch_.indices.empty()) {
+        if (batch_.texture != nullptr)
+            SDL_SetTextureBlendMode(batch_.texture, batch_.blendMode);
+        else
+            SDL_SetRenderDrawBlendMode(renderer, batch_.blendMode);
+        SDL_RenderGeometry(renderer, batch_.texture, batch_.vertices.data(),
+                           static_cast<int>(batch_.vertices.size()), batch_.indices.data(),
+                           static_cast<int>(batch_.indices.size()));
+        ++drawCalls_;
+    }
+    batch_.vertices.clear();
+    batch_.indices.clear();
 }
 
 static Vertex pointOnQuad(const Vertex c[4], float s, float t, float u, float v) {
@@ -222,15 +252,17 @@ void RenderDevice::drawQuad(const Vertex corners[4]) {
 }
 
 void RenderDevice::drawTriangles(const Vertex *vertices, int count) {
-    if (vertices == nullptr || count < 3)
+    if (vertices == nullptr)
         return;
-    submit(vertices, nullptr, 0, count - count % 3);
+    for (int first = 0; first + 3 <= count; first += 6)
+        submit(vertices + first, nullptr, 0, std::min(6, (count - first) / 3 * 3));
 }
 
 void RenderDevice::clear(uint32_t argb) {
     SDL_Renderer *renderer = Display::renderer();
     if (renderer == nullptr)
         return;
+    flush();
     SDL_SetRenderDrawColor(renderer, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
                            static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24));
     SDL_RenderClear(renderer);

@@ -10,6 +10,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +36,15 @@ struct Vertex {
     float x, y, z;
     uint32_t color;
     float tu, tv;
+};
+
+// Draws waiting to be handed to the renderer, and the state they were gathered under.
+struct RenderBatch {
+    SDL_Texture *texture = nullptr;
+    SDL_BlendMode blendMode = SDL_BLENDMODE_NONE;
+    SDL_ScaleMode scaleMode = SDL_ScaleModeNearest;
+    std::vector<SDL_Vertex> vertices;
+    std::vector<int> indices;
 };
 
 class RenderDevice {
@@ -71,7 +81,12 @@ public:
     // Fills the whole viewport with an ARGB colour, alpha included.
     static void clear(uint32_t argb);
 
-    // Number of SDL geometry calls so far (for benchmarks and tests of batching).
+    // Hands the draws gathered so far to the renderer. Runs by itself when the drawing state changes;
+    // whoever reads, presents or clears the back buffer calls it first.
+    static void flush();
+
+    // Number of SDL geometry calls so far: consecutive draws with the same texture, blending and
+    // filter go out as one.
     static uint64_t drawCalls() { return drawCalls_; }
 
 private:
@@ -87,6 +102,8 @@ private:
     static inline int filter_ = kFilterPoint;
     static inline int address_ = kAddressClamp;
     static inline uint64_t drawCalls_ = 0;
+
+    static RenderBatch batch_;
 };
 
 } // namespace platform
