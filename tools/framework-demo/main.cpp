@@ -162,6 +162,10 @@ struct Card {
         }
         gem.setBlitColor(1, 1, 1, 1);
 
+        // Filled rectangles, with the blend factors of the last copy (ordinary transparency here).
+        gem.drawRect(260, 250, 380, 270, 0, 0, 0, 1);
+        gem.drawRect(270, 280, 390, 300, 1, 0.2f, 0.2f, 0.5f);
+
         // Additive blending: overlapping glows add up towards white.
         gem.setAlphaMode(false);
         for (int i = 0; i < 3; ++i) {
@@ -171,10 +175,6 @@ struct Card {
         }
         gem.setBlitColor(1, 1, 1, 1);
         gem.setAlphaMode(true);
-
-        // Filled rectangles.
-        gem.drawRect(260, 250, 380, 270, 0, 0, 0, 1);
-        gem.drawRect(270, 280, 390, 300, 1, 0.2f, 0.2f, 0.5f);
 
         // Text in the three fonts.
         char number[32];
