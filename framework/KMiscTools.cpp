@@ -109,6 +109,7 @@ void KMiscTools::launchURL(char *url, bool maximised) {
             opener(owned->url, owned->maximised);
         else
             platform::openURL(owned->url); // the desktop decides the browser window's size
+        SDL_TLSCleanup();                  // SDL keeps an error buffer per thread
     }).detach();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
