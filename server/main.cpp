@@ -6,6 +6,8 @@
 // SIGINT or SIGTERM stop it cleanly; a kill -9 loses nothing that was answered with 200.
 #include "server/score_server.h"
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -99,15 +101,21 @@ int main(int argc, char **argv) {
                          options.port);
             return 1;
         }
+        std::atomic<bool> serveEnded{false};
         std::thread signalWaiter([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
+            // A signal may come between binding and serving: stop() only acts on a running server.
+            while (!serveEnded && !server.isRunning())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             server.stop();
         });
+        // The socket is already listening: clients that connect now wait in its queue.
         std::printf("listening on http://%s:%d\n", options.host.c_str(), port);
         std::fflush(stdout);
         bool served = server.serve();
         // serve() may also end without a signal; wake the waiter so that it can be joined.
+        serveEnded = true;
         pthread_kill(signalWaiter.native_handle(), SIGTERM);
         signalWaiter.join();
         return served ? 0 : 1;
