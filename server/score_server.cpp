@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <map>
+#include <sys/socket.h>
 
 namespace scored {
 
@@ -62,6 +63,13 @@ ScoreServer::ScoreServer(ScoreStore &store) : _store(store) {
     _http.set_tcp_nodelay(true);
     _http.set_keep_alive_max_count(1000);
     _http.set_payload_max_length(4096);
+    // The library listens with a queue of only 5 connections: a burst of players connecting at once
+    // would see some attempts dropped and retried a second later. Remember the listening socket so
+    // that bind() can lengthen its queue.
+    _http.set_socket_options([this](socket_t socket) {
+        httplib::default_socket_options(socket);
+        _listeningSocket = socket;
+    });
 
     _http.Get("/universe/ishighscore.php", [this](const httplib::Request &rq, httplib::Response &rs) {
         answerRankQuestion(rq, rs, false);
@@ -94,9 +102,10 @@ ScoreServer::ScoreServer(ScoreStore &store) : _store(store) {
 }
 
 int ScoreServer::bind(const std::string &host, int port) {
-    if (port == 0)
-        return _http.bind_to_any_port(host);
-    return _http.bind_to_port(host, port) ? port : -1;
+    int bound = port == 0 ? _http.bind_to_any_port(host) : (_http.bind_to_port(host, port) ? port : -1);
+    if (bound > 0 && _listeningSocket >= 0)
+        ::listen(_listeningSocket, SOMAXCONN);
+    return bound;
 }
 
 bool ScoreServer::serve() {

@@ -29,6 +29,7 @@ private:
 
     ScoreStore &_store;
     httplib::Server _http;
+    socket_t _listeningSocket = -1;
 };
 
 } // namespace scored

@@ -1,14 +1,20 @@
 // The world tables on disk: one SQLite database in WAL mode with synchronous=FULL, so that a stored
 // submission survives a crash or a power cut the moment add() returns. Every statement is prepared
-// once and bound with parameters. One connection, shared by the server's threads under a lock.
+// once and bound with parameters.
+//
+// Writes are group-committed: a writer thread takes every submission waiting at that moment, stores
+// them in one transaction (one flush to disk) and only then releases their callers. Reads use a
+// second connection, which WAL lets run while a commit is being flushed.
 #pragma once
 
 #include "server/score_rules.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -45,13 +51,29 @@ public:
     int64_t count(GameId game);
 
 private:
-    sqlite3_stmt *prepare(const char *sql);
-    void execute(const char *sql);
+    struct PendingRow {
+        const Submission *submission;
+        int64_t arrived;
+        bool done = false;
+        bool stored = false;
+    };
+
+    void writeLoop();
+    bool storeBatch(const std::vector<PendingRow *> &batch);
     void close();
 
-    std::mutex _lock;
-    sqlite3 *_db = nullptr;
+    // The writer's connection, used only by the writer thread (and the constructor).
+    sqlite3 *_writeDb = nullptr;
     sqlite3_stmt *_insert = nullptr;
+
+    std::mutex _queueLock;
+    std::condition_variable _queueChanged;
+    std::vector<PendingRow *> _pending;
+    bool _stopping = false;
+    std::thread _writer;
+
+    std::mutex _readLock;
+    sqlite3 *_readDb = nullptr;
     sqlite3_stmt *_betterOrEqualHigh = nullptr;
     sqlite3_stmt *_betterOrEqualLow = nullptr;
     sqlite3_stmt *_topHigh = nullptr;

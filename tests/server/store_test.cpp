@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace scored;
 
 namespace {
@@ -105,4 +107,30 @@ TEST_F(Store, AFileThatIsNoDatabaseIsRefused) {
     std::fclose(file);
     EXPECT_THROW(ScoreStore{path}, StoreError);
     EXPECT_THROW(ScoreStore{folder + "/missing-folder/scores.sqlite"}, StoreError);
+}
+
+TEST_F(Store, ConcurrentSubmissionsAreAllStoredOnce) {
+    // Submissions from many threads are committed together in groups; each caller must still get
+    // its own row, exactly once.
+    constexpr int kThreads = 12;
+    constexpr int kEach = 15;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < kEach; ++i)
+                add(kSixty, static_cast<uint32_t>(t * 1000 + i),
+                    "t" + std::to_string(t) + "-" + std::to_string(i));
+        });
+    }
+    for (int reader = 0; reader < 50; ++reader)
+        store->wouldRank(kSixty, 5);
+    for (std::thread &thread : threads)
+        thread.join();
+    std::vector<ScoreRow> rows = store->top(kSixty, 1000);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kThreads * kEach));
+    std::set<std::string> names;
+    for (const ScoreRow &row : rows)
+        names.insert(row.name);
+    EXPECT_EQ(names.size(), rows.size());
+    EXPECT_EQ(rows.front().name, "t11-14");
 }
