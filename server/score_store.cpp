@@ -15,7 +15,7 @@ struct StatementUse {
     }
 };
 
-sqlite3 *openConnection(const std::string &path) {
+sqlite3 *openConnection(const std::string &path, int busyTimeoutMs) {
     sqlite3 *db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -23,7 +23,7 @@ sqlite3 *openConnection(const std::string &path) {
         sqlite3_close(db);
         throw StoreError("cannot open " + path + ": " + reason);
     }
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
     return db;
 }
 
@@ -51,9 +51,9 @@ void executeOrThrow(sqlite3 *db, const char *sql) {
 
 } // namespace
 
-ScoreStore::ScoreStore(const std::string &path) {
+ScoreStore::ScoreStore(const std::string &path, int busyTimeoutMs) {
     try {
-        _writeDb = openConnection(path);
+        _writeDb = openConnection(path, busyTimeoutMs);
         // The journal mode answers with the mode in force; anything but "wal" means no durability
         // guarantee we could rely on.
         sqlite3_stmt *mode = prepare(_writeDb, "PRAGMA journal_mode=WAL");
@@ -74,7 +74,7 @@ ScoreStore::ScoreStore(const std::string &path) {
         _insert = prepare(_writeDb,
                           "INSERT INTO scores (game, name, score, computer, arrived) VALUES (?, ?, ?, ?, ?)");
 
-        _readDb = openConnection(path);
+        _readDb = openConnection(path, busyTimeoutMs);
         // At most a table's worth of rows is counted: that is all the ranking question needs.
         _betterOrEqualHigh = prepare(
             _readDb, "SELECT COUNT(*) FROM (SELECT 1 FROM scores WHERE game = ? AND score >= ? LIMIT ?)");

@@ -36,7 +36,8 @@ struct ScoreRow {
 class ScoreStore {
 public:
     // Opens or creates the database; throws StoreError when it cannot be opened in WAL mode.
-    explicit ScoreStore(const std::string &path);
+    // busyTimeoutMs is how long a statement waits for another program that holds the database.
+    explicit ScoreStore(const std::string &path, int busyTimeoutMs = 5000);
     ~ScoreStore();
     ScoreStore(const ScoreStore &) = delete;
     ScoreStore &operator=(const ScoreStore &) = delete;

@@ -2,6 +2,7 @@
 #include "server/running_server.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace scored;
 
@@ -149,4 +150,45 @@ TEST_F(Http, TheIndexShowsTheBestTenAndTheGamePageTheBestHundred) {
     std::string page = get("/game/quorix1dif0").second;
     EXPECT_NE(page.find(">n21<"), std::string::npos);
     EXPECT_EQ(page.find(">n20<"), std::string::npos);
+}
+
+TEST(HttpStoreFailure, ASubmissionThatCannotBeStoredIsNeverAcknowledged) {
+    char pattern[] = "/tmp/quorix-scored-locked-XXXXXX";
+    std::string folder = mkdtemp(pattern);
+    std::string db = folder + "/scores.sqlite";
+    {
+        ScoreStore store(db, 50);
+        ScoreServer server(store);
+        int port = server.bind("127.0.0.1", 0);
+        ASSERT_GT(port, 0);
+        std::thread serving([&] { server.serve(); });
+        while (!server.isRunning())
+            std::this_thread::yield();
+
+        // Another program holds the write lock for longer than the store waits.
+        sqlite3 *other = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        httplib::Client client("127.0.0.1", port);
+        auto refused =
+            client.Get("/universe/scoresubmitter.php?name=a&score=1&computer=M&gamename=quorix0dif0");
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 500);
+        EXPECT_EQ(refused->body.find("ok"), std::string::npos);
+        EXPECT_EQ(refused->body.find("yes"), std::string::npos);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+
+        // Once the lock is gone the store works again.
+        auto stored =
+            client.Get("/universe/scoresubmitter.php?name=b&score=2&computer=M&gamename=quorix0dif0");
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->status, 200);
+        std::vector<ScoreRow> rows = store.top(GameId{0, 0}, 10);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].name, "b");
+        server.stop();
+        serving.join();
+    }
+    std::filesystem::remove_all(folder);
 }
