@@ -100,17 +100,15 @@ double percentile(const std::vector<double> &sorted, double fraction) {
 bool parseSettings(int argc, char **argv, Settings &settings) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto number = [&](int &out) {
-            if (i + 1 >= argc)
-                return false;
-            out = std::atoi(argv[++i]);
-            return out > 0;
-        };
-        if (arg == "--clients"      ? !number(settings.clients)
-            : arg == "--requests"   ? !number(settings.requests)
-            : arg == "--time-limit" ? !number(settings.timeLimitSeconds)
-            : arg == "--no-kill"    ? (settings.killMidway = false, false)
-                                    : true) {
+        int *number = arg == "--clients"      ? &settings.clients
+                      : arg == "--requests"   ? &settings.requests
+                      : arg == "--time-limit" ? &settings.timeLimitSeconds
+                                              : nullptr;
+        if (number && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+            *number = std::atoi(argv[++i]);
+        } else if (arg == "--no-kill") {
+            settings.killMidway = false;
+        } else {
             std::fprintf(stderr, "usage: quorix-scored-load [--clients N] [--requests N] [--no-kill] "
                                  "[--time-limit SECONDS]\n");
             return false;
