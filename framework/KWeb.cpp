@@ -153,6 +153,7 @@ void KWeb::freeDataBuffer() {
 }
 
 void KWeb::freeInternetHandles() {
+    // The easy handle goes first: it refers to the parsed URL until it is cleaned up.
     if (hInternet) {
         curl_easy_cleanup(static_cast<CURL *>(hInternet));
         hInternet = nullptr;
