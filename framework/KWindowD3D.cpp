@@ -77,7 +77,7 @@ void KWindowD3D::setProgramIcon() {
     // Built here rather than with makeFilePath, whose one buffer a caller may still be holding.
     if (KMiscTools::currentFilePath[0] == '\0')
         KMiscTools::initMiscTools();
-    const std::string path = std::string(KMiscTools::currentFilePath) + "/data/icon.png";
+    const std::string path = std::string(KMiscTools::currentFilePath) + "/data/icons/quorix-64.png";
     platform::DecodedImage icon;
     if (!platform::decodeImageFile(path.c_str(), "PNG", icon))
         return;
