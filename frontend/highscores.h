@@ -50,3 +50,8 @@ void resetScores();
 long getHours(long seconds);
 long getMinutes(long seconds);
 long getSeconds(long seconds);
+
+// The high-score page: draws the rows of one table with the high-score font.
+void displayHighscores(long highscoreTabnb);
+// Tab selection, the lit tab and the table, every frame while the page is shown.
+void DoHighscoreInput(long mx, long my, bool bt);

@@ -1,0 +1,45 @@
+// The menu: the screen between games, its six pages and the way back from a game.
+#pragma once
+
+class KGraphicD3D;
+class KText;
+
+// A screen rectangle; a point is inside when x1 <= x <= x2 and y1 <= y <= y2.
+struct sBtn {
+    float x1, y1, x2, y2;
+};
+bool isInside(const sBtn &button, long x, long y);
+
+// The page shown: 0 set-up, 1 how to play, 2 options, 3 high scores, 4 credits, 5 quit.
+extern long gCurrentMenu;
+extern sBtn sBoutons[6];       // the page buttons
+extern sBtn sGameSelect[6];    // 0..3 the mode rows, 4 and 5 the two parts of the Play button
+extern sBtn sGameDifficult[4]; // the difficulty buttons
+extern sBtn sHighTabs[4];      // the tabs of the high-score page
+
+extern KGraphicD3D *surf_menu;    // the menu sheet of the current skin
+extern KGraphicD3D *surf_credits; // the credits picture of the current skin
+extern KText *highscoreText;      // the high-score font; lives from its first load to shutdown
+
+// Action codes of doUserInput.
+enum eMenuAction : long {
+    kMenuNothing = 0,
+    kMenuPlay = 1,
+    kMenuPage1 = 2,
+    kMenuPage4 = 3,
+    kMenuPage2 = 4,
+    kMenuPage3 = 5,
+    kMenuQuit = 10,
+};
+
+// The addresses behind the three areas of the credits page.
+extern const char *const kCreditsFrameworkAddress;
+extern const char *const kCreditsWebAddress;
+extern const char *const kCreditsMailAddress;
+
+void doMenu();
+long doUserInput();
+void ScrollTheMenu();
+void loadMenuGraphics();
+void freeMenuGraphics();
+void DisplayGameModeStuff();

@@ -1,0 +1,12 @@
+// The world-wide table: asking the score server whether a result ranks, and submitting it.
+#pragma once
+
+extern bool previousState; // the server's answer for the current game
+
+// The server's base address: data/scoreserver.txt, or http://127.0.0.1:7717 without it.
+const char *scoreServerAddress();
+
+bool isOnlineScore(char *data);
+void submitOnlineScore(char *name, char *data);
+// Submits the result and enters it into the local table.
+void transferHighScore(char *name);
