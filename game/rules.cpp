@@ -105,7 +105,7 @@ const char *advanceClock(long gameMode, bool decompte) {
     return clockText;
 }
 
-void beginGame(long gameMode, unsigned int randomSeed) {
+void prepareGame(long gameMode, unsigned int randomSeed) {
     std::snprintf(gameDescription, sizeof(gameDescription), "quorix%lddif%d", gameMode,
                   static_cast<int>(prefs.difficulty));
     _onlineProcessed = false;
@@ -115,6 +115,10 @@ void beginGame(long gameMode, unsigned int randomSeed) {
     _gameMode = gameMode;
     score = 0;
     endPlay = false;
+}
+
+void beginGame(long gameMode, unsigned int randomSeed) {
+    prepareGame(gameMode, randomSeed);
     resetTokenTable(true);
     resetTimer(_gameMode);
 }

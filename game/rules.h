@@ -41,5 +41,7 @@ const char *advanceClock(long gameMode, bool decompte);
 // Where the relax mode's clock reads the time of day; tests replace it.
 extern void (*gTimeOfDaySource)(int *hour, int *minute);
 
-// Starts a game in a mode at prefs.difficulty: state, a fresh board and the clock.
+// Sets up the state of a new game in a mode at prefs.difficulty: its name, units, score, random seed.
+void prepareGame(long gameMode, unsigned int randomSeed);
+// prepareGame, then a fresh board and the clock.
 void beginGame(long gameMode, unsigned int randomSeed);

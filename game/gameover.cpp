@@ -1,0 +1,157 @@
+#include "game/gameover.h"
+
+#include <cstring>
+
+#include "framework/KGraphicD3D.h"
+#include "framework/KInput.h"
+#include "framework/KText.h"
+#include "frontend/highscores.h"
+#include "frontend/menu.h"
+#include "game/onlinescores.h"
+#include "game/playscreen.h"
+#include "game/rules.h"
+#include "game/sheet_layout.h"
+#include "shell/prefs.h"
+
+char buffer[32] = "";
+long bufferPosition = 0;
+long blinker = 0;
+
+namespace {
+
+constexpr long kBlinkHidden = 35; // frames the bar stays hidden; it shows for the next 36
+constexpr long kBlinkPeriodEnd = 70;
+
+// What the keyboard asks of the name entry in this frame.
+enum class NameKey { None, Character, Enter, Erase };
+
+// Keys are read in a fixed order, each one held replacing the earlier ones: a later letter beats an
+// earlier one, space beats letters, Return beats space and Backspace beats everything.
+NameKey readNameKey(char *character, EKeyboardLayout *held, int *heldCount) {
+    NameKey key = NameKey::None;
+    for (int letter = 0; letter < 26; letter++) {
+        const auto code = static_cast<EKeyboardLayout>(K_VK_A + letter);
+        if (KInput::isPressed(code)) {
+            key = NameKey::Character;
+            *character = static_cast<char>('a' + letter);
+            held[(*heldCount)++] = code;
+        }
+    }
+    if (KInput::isPressed(K_VK_SPACE)) {
+        key = NameKey::Character;
+        *character = ' ';
+        held[(*heldCount)++] = K_VK_SPACE;
+    }
+    if (KInput::isPressed(K_VK_RETURN)) {
+        key = NameKey::Enter;
+        held[(*heldCount)++] = K_VK_RETURN;
+    }
+    if (KInput::isPressed(K_VK_BACK)) {
+        key = NameKey::Erase;
+        held[(*heldCount)++] = K_VK_BACK;
+    }
+    return key;
+}
+
+void drawPanel(KGraphicD3D *panel, layout::Point position, float zoom, float blend) {
+    if (!panel)
+        return;
+    panel->blitAlphaRectFx(0, 0, panel->fimageWidth, panel->fimageHeight, static_cast<short>(position.x),
+                           static_cast<short>(position.y), 0.0f, zoom, blend, false, false);
+}
+
+layout::Point gameOverPosition(KGraphicD3D *panel) {
+    return layout::gameOverPanelPosition(static_cast<int>(panel->fimageWidth),
+                                         static_cast<int>(panel->fimageHeight));
+}
+
+layout::Point entryPosition(KGraphicD3D *panel) {
+    return layout::nameEntryPanelPosition(static_cast<int>(panel ? panel->fimageWidth : 0),
+                                          static_cast<int>(panel ? panel->fimageHeight : 0));
+}
+
+void runNameEntry() {
+    char character = 0;
+    EKeyboardLayout held[32];
+    int heldCount = 0;
+    const NameKey key = readNameKey(&character, held, &heldCount);
+    if (key == NameKey::Enter) {
+        ghighscoreProcessed = true;
+        char name[256] = {};
+        std::memcpy(name, buffer, sizeof(buffer));
+        name[sizeof(buffer) - 1] = 0;
+        transferHighScore(name);
+    } else if (key == NameKey::Erase) {
+        if (bufferPosition > 0) {
+            bufferPosition--;
+            buffer[bufferPosition] = 0;
+        }
+    } else if (key == NameKey::Character && bufferPosition < kMaxNameLength) {
+        buffer[bufferPosition] = character;
+        bufferPosition++;
+    }
+    // One press gives one character: wait until every key read above is up again.
+    if (key == NameKey::Erase || key == NameKey::Character)
+        for (int i = 0; i < heldCount; i++)
+            KInput::waitForKeyRelease(held[i]);
+
+    if (!highscoreText)
+        return;
+    char name[256] = {};
+    std::memcpy(name, buffer, sizeof(buffer));
+    name[sizeof(buffer) - 1] = 0;
+    highscoreText->drawStringFromLeft(name, layout::kNameEntryText.x, layout::kNameEntryText.y, 0);
+    const long width = highscoreText->getStringWidth(name, 0);
+
+    blinker++;
+    if (blinker > kBlinkHidden) {
+        KGraphicD3D *sheet = highscoreText->getKGraphicPtr();
+        if (sheet)
+            sheet->drawRect(layout::kNameEntryText.x + width + 1, layout::kNameEntryText.y,
+                            layout::kNameEntryText.x + width + 7,
+                            layout::kNameEntryText.y + layout::kNameCursorHeight - 1, 0, 0, 0, 1.0f);
+    }
+    if (blinker > kBlinkPeriodEnd)
+        blinker = 0;
+}
+
+} // namespace
+
+bool isHighScore() {
+    if (ghighscoreProcessed)
+        return false;
+    if (isOnlineScore(gameDescription))
+        return true;
+    return qualifiesForHighScore(_gameMode, prefs.difficulty, static_cast<uint32_t>(_realScore));
+}
+
+void displayGameOver() {
+    if (!surf_gameover || !surf_gameover->_surface || gameOverFade <= 0.0f)
+        return;
+
+    if (gameOver && !isHighScore()) {
+        if (_gameMode == 3) {
+            ghighscoreProcessed = true;
+            return;
+        }
+        if (ghighscoreProcessed) {
+            // The name was just entered: the entry panel fades out at full size.
+            drawPanel(surf_highscore, entryPosition(surf_highscore), 1.0f, gameOverFade);
+            gameOverFade -= 0.1f;
+        } else {
+            drawPanel(surf_gameover, gameOverPosition(surf_gameover), gameOverFade, gameOverFade);
+        }
+        return;
+    }
+
+    if (ghighscoreProcessed) {
+        gameOverFade -= 0.05f;
+        if (gameOverFade <= 0.0f)
+            return;
+    }
+    drawPanel(surf_highscore, entryPosition(surf_highscore), gameOverFade, gameOverFade);
+    // Typing starts once the panel has grown to full size.
+    if (ghighscoreProcessed || gameOverFade < 1.0f)
+        return;
+    runNameEntry();
+}

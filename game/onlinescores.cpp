@@ -1,0 +1,106 @@
+#include "game/onlinescores.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "framework/KGraphicD3D.h"
+#include "framework/KMiscTools.h"
+#include "framework/KWeb.h"
+#include "framework/KWindowD3D.h"
+#include "frontend/highscores.h"
+#include "game/playscreen.h"
+#include "game/rules.h"
+#include "shell/app.h"
+#include "shell/files.h"
+#include "shell/launcher.h"
+#include "shell/prefs.h"
+
+bool previousState = false;
+
+namespace {
+
+constexpr const char *kDefaultServer = "http://127.0.0.1:7717";
+constexpr const char *kServerSettingFile = "data/scoreserver.txt";
+constexpr float kInternetPictureBlend = 0.8f;
+
+// The request goes into a buffer of 260 characters: anything longer is cut, as the game always did.
+constexpr size_t kUrlSize = 260;
+
+std::string serverAddress;
+
+// The picture in the bottom-right corner while the game waits for the server, shown at once.
+void showWaitingPicture(float inset) {
+    if (!surf_internet || !fenetre)
+        return;
+    const float width = surf_internet->fimageWidth;
+    const float height = surf_internet->fimageHeight;
+    surf_internet->blitAlphaRectFx(inset, inset, width - inset, height - 2 * inset,
+                                   static_cast<short>(640 - width), static_cast<short>(480 - height), 0.0f,
+                                   1.0f, kInternetPictureBlend, false, false);
+    fenetre->flipBackBuffer(true, true);
+}
+
+} // namespace
+
+const char *scoreServerAddress() {
+    // Read once per run: the first line of data/scoreserver.txt, without a trailing slash.
+    if (serverAddress.empty()) {
+        char text[512] = {};
+        if (readRecordFile(KMiscTools::makeFilePath(kServerSettingFile), text, sizeof(text) - 1) > 0) {
+            serverAddress.assign(text, std::strcspn(text, "\r\n \t"));
+            while (!serverAddress.empty() && serverAddress.back() == '/')
+                serverAddress.pop_back();
+        }
+        if (serverAddress.empty())
+            serverAddress = kDefaultServer;
+    }
+    return serverAddress.c_str();
+}
+
+bool isOnlineScore(char *) {
+    if (_gameMode == 3)
+        return false;
+    if (_onlineProcessed)
+        return previousState;
+    if (!gOnlineScores)
+        return false;
+    _onlineProcessed = true;
+    previousState = false;
+
+    char url[kUrlSize];
+    const std::string game = KWeb::encodeQueryValue(gameDescription);
+    std::snprintf(url, sizeof(url), "%s/universe/%s.php?gamename=%s&submtdscore=%ld", scoreServerAddress(),
+                  _gameMode == 2 ? "ishighscoredesc" : "ishighscore", game.c_str(), _realScore);
+    showWaitingPicture(0.0f);
+
+    KWeb web;
+    const char *answer = web.callURL(url, false);
+    if (!answer || !std::strstr(answer, "yes"))
+        return false;
+    previousState = true;
+    return true;
+}
+
+void submitOnlineScore(char *name, char *) {
+    if (_gameMode == 3 || !gOnlineScores)
+        return;
+    const char *sent = (name && name[0]) ? name : "chicken";
+    // Names are percent-encoded: a space or an ampersand must not break the request.
+    const std::string encodedName = KWeb::encodeQueryValue(sent);
+    const std::string game = KWeb::encodeQueryValue(gameDescription);
+    char url[kUrlSize];
+    std::snprintf(url, sizeof(url), "%s/universe/%s.php?name=%s&score=%ld&computer=M&gamename=%s",
+                  scoreServerAddress(), _gameMode == 2 ? "scoresubmitterdesc" : "scoresubmitter",
+                  encodedName.c_str(), _realScore, game.c_str());
+    showWaitingPicture(4.0f);
+    KWeb web;
+    web.callURL(url, false);
+}
+
+void transferHighScore(char *name) {
+    submitOnlineScore(name, gameDescription);
+    insertHighScore(_gameMode, prefs.difficulty, static_cast<uint32_t>(_realScore), name);
+    // A result that earned a place is on disk at once, not only at an orderly shutdown.
+    saveHighScores();
+}

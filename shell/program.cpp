@@ -1,0 +1,63 @@
+#include "shell/program.h"
+
+#include "framework/KGraphicD3D.h"
+#include "framework/KMiscTools.h"
+#include "framework/KText.h"
+#include "framework/KWindowD3D.h"
+#include "frontend/gemsets.h"
+#include "frontend/highscores.h"
+#include "frontend/menu.h"
+#include "shell/app.h"
+#include "shell/cursor.h"
+#include "shell/launcher.h"
+#include "shell/prefs.h"
+#include "shell/sounds.h"
+
+namespace {
+
+// The loading picture, shown twice so that both presentation buffers hold it while the rest loads.
+void showLoadingScreen() {
+    auto *loading = new KGraphicD3D;
+    loading->loadPicture(KMiscTools::makeFilePath("data/loading.bmp"), true, true);
+    fenetre->setWorldView(0, 0, 0, 1, true);
+    for (int i = 0; i < 2; i++) {
+        const long w = static_cast<long>(loading->fimageWidth);
+        const long h = static_cast<long>(loading->fimageHeight);
+        loading->blitRect(0, 0, static_cast<float>(w), static_cast<float>(h),
+                          static_cast<short>((640 - w) / 2), static_cast<short>((480 - h) / 2), false, false);
+        fenetre->flipBackBuffer(true, true);
+    }
+    delete loading;
+}
+
+} // namespace
+
+int runQuorix() {
+    if (!ShowWelcomeDialog())
+        return 0;
+
+    fenetre = new KWindowD3D;
+    fenetre->createGameWindow(640, 480, 16, isWindowed, "Quorix");
+    // A window that could not be made has said so; nothing would be seen, so stop here.
+    if (!fenetre->isQuit()) {
+        showLoadingScreen();
+        surf_mouse = new KGraphicD3D;
+        surf_mouse->loadPicture(KMiscTools::makeFilePath("data/mouse.tga"), true, true);
+        loadPrefs();
+        loadSounds();
+        loadHighScores();
+        doMenu();
+
+        delete highscoreText;
+        highscoreText = nullptr;
+        freeBubbleSet();
+        saveHighScores();
+        savePrefs();
+        freeSounds();
+        delete surf_mouse;
+        surf_mouse = nullptr;
+    }
+    delete fenetre;
+    fenetre = nullptr;
+    return 0;
+}
