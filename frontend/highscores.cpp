@@ -1,9 +1,15 @@
 #include "frontend/highscores.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "framework/KGraphicD3D.h"
 #include "framework/KMiscTools.h"
+#include "framework/KText.h"
+#include "frontend/menu.h"
+#include "game/sheet_layout.h"
 #include "shell/files.h"
+#include "shell/prefs.h"
 
 namespace {
 
@@ -122,4 +128,51 @@ long getMinutes(long seconds) {
 }
 long getSeconds(long seconds) {
     return seconds % 60;
+}
+
+void displayHighscores(long highscoreTabnb) {
+    if (highscoreText == nullptr)
+        return;
+    const sHighScores *table = highScoreTable(highscoreTabnb);
+    const bool showsTimes = highscoreTabnb == 2;
+    // Row 12 is the spare row: kept in the file, never shown.
+    for (int row = 0; row < kHighScoreRowsShown; row++) {
+        const sHighEntry &entry = table->players[row];
+        // A damaged file may leave a name without its 0 byte: at most 31 characters are drawn.
+        char name[sizeof(entry.name)] = {};
+        std::memcpy(name, entry.name, sizeof(name) - 1);
+        char value[60];
+        if (showsTimes) {
+            const long seconds = static_cast<long>(entry.score);
+            std::snprintf(value, sizeof(value), "%02ld:%02ld:%02ld", getHours(seconds), getMinutes(seconds),
+                          getSeconds(seconds));
+        } else {
+            std::snprintf(value, sizeof(value), "%u", static_cast<unsigned>(entry.score));
+        }
+        const int y = layout::kHighScoreRowY[row];
+        highscoreText->drawStringFromLeft(name, layout::kHighScoreNameX, y, 0);
+        highscoreText->drawStringFromRight(value, layout::kHighScoreValueRightX, y, 0);
+    }
+}
+
+void DoHighscoreInput(long mx, long my, bool bt) {
+    if (bt) {
+        for (int tab = 0; tab < layout::kModeCount; tab++) {
+            if (isInside(sHighTabs[tab], mx, my)) {
+                prefs.scoretab = tab;
+                break;
+            }
+        }
+    }
+    if (prefs.scoretab < 0)
+        prefs.scoretab = 0;
+    if (prefs.scoretab > 3)
+        prefs.scoretab = 3;
+
+    if (surf_menu) {
+        const layout::Piece lit = layout::litHighScoreTab(prefs.scoretab);
+        surf_menu->blitRect(lit.source.x1, lit.source.y1, lit.source.x2, lit.source.y2,
+                            static_cast<short>(lit.dest.x), static_cast<short>(lit.dest.y));
+    }
+    displayHighscores(prefs.scoretab);
 }

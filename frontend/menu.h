@@ -20,6 +20,7 @@ extern sBtn sHighTabs[4];      // the tabs of the high-score page
 extern KGraphicD3D *surf_menu;    // the menu sheet of the current skin
 extern KGraphicD3D *surf_credits; // the credits picture of the current skin
 extern KText *highscoreText;      // the high-score font; lives from its first load to shutdown
+extern bool oldBt;                // the left button in the previous menu frame (for the click sound)
 
 // Action codes of doUserInput.
 enum eMenuAction : long {
