@@ -1,0 +1,6 @@
+// Quorix: the program's entry point.
+#include "shell/program.h"
+
+int main() {
+    return runQuorix();
+}

@@ -1,0 +1,278 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "framework/KMiscTools.h"
+#include "framework/KWindowD3D.h"
+#include "game/board.h"
+#include "game/hints.h"
+#include "platform/input.h"
+#include "shell/app.h"
+#include "shell/program.h"
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+ProgramFolder::ProgramFolder() {
+    char pattern[] = "/tmp/quorix-e2e-XXXXXX";
+    root_ = mkdtemp(pattern);
+    fs::create_directories(root_ + "/data");
+    // Everything generated is shared read-only through links; written files stay in this folder.
+    for (const auto &entry : fs::directory_iterator(QUORIX_DATA_DIR)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "s60" || name == "s5mn" || name == "smil" || name == "srelx" ||
+            name.find(".stt") != std::string::npos || name == "scoreserver.txt")
+            continue;
+        fs::create_symlink(entry.path(), root_ + "/data/" + name);
+    }
+}
+
+ProgramFolder::~ProgramFolder() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+bool ProgramFolder::exists(const std::string &name) const {
+    return fs::exists(path(name));
+}
+
+std::vector<unsigned char> ProgramFolder::read(const std::string &name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void ProgramFolder::write(const std::string &name, const std::vector<unsigned char> &bytes) const {
+    fs::create_directories(fs::path(path(name)).parent_path());
+    std::ofstream out(path(name), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void ProgramFolder::unlinkData(const std::string &folder) const {
+    const std::string target = path("data/" + folder);
+    fs::remove(target);
+    fs::create_directories(target);
+}
+
+void runInChild(const std::function<void()> &body, int timeLimitSeconds) {
+    fflush(stdout);
+    fflush(stderr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0) << "fork failed";
+    if (child == 0) {
+        body();
+        fflush(stdout);
+        fflush(stderr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeLimitSeconds);
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            FAIL() << "the program ran longer than " << timeLimitSeconds << " s";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << "the program died of signal "
+                                   << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the program's run failed (see above)";
+}
+
+Director &Director::wait(int frames) {
+    steps_.push_back({"wait", [frames](const platform::Frame &, int n) { return n >= frames; }});
+    return *this;
+}
+
+Director &Director::waitUntil(const std::string &what, Condition condition, int maxFrames) {
+    steps_.push_back({what, [this, what, condition, maxFrames](const platform::Frame &, int n) {
+                          if (condition())
+                              return true;
+                          if (n >= maxFrames)
+                              fail("timed out waiting for " + what);
+                          return false;
+                      }});
+    return *this;
+}
+
+Director &Director::click(int x, int y, int polls, bool rightButton) {
+    const auto button = rightButton ? platform::MouseButton::Right : platform::MouseButton::Left;
+    steps_.push_back({"click", [x, y, button, polls](const platform::Frame &frame, int n) {
+                          if (n == 0) {
+                              frame.setMouse(x, y);
+                              frame.pressButton(button, polls);
+                          }
+                          if (n == 2)
+                              frame.releaseButton(button);
+                          return n >= 3;
+                      }});
+    return *this;
+}
+
+Director &Director::point(int x, int y) {
+    return act([x, y](const platform::Frame &frame) { frame.setMouse(x, y); });
+}
+
+Director &Director::key(SDL_Keycode key, int polls) {
+    steps_.push_back({"key", [key, polls](const platform::Frame &frame, int n) {
+                          if (n == 0)
+                              frame.pressKey(key, polls);
+                          if (n == 2)
+                              frame.releaseKey(key);
+                          return n >= 2;
+                      }});
+    return *this;
+}
+
+Director &Director::type(const std::string &text) {
+    for (char c : text)
+        key(c == ' ' ? SDLK_SPACE : static_cast<SDL_Keycode>(c), 1);
+    return *this;
+}
+
+Director &Director::act(Action action) {
+    steps_.push_back({"act", [action](const platform::Frame &frame, int) {
+                          action(frame);
+                          return true;
+                      }});
+    return *this;
+}
+
+Director &Director::playUntil(const std::string &what, Condition condition, int maxFrames) {
+    // A small player: on a still board, click the two cells of a legal move, one press per frame pair.
+    struct Player {
+        int phase = 0;
+        long x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    };
+    auto player = std::make_shared<Player>();
+    steps_.push_back(
+        {what, [this, what, condition, maxFrames, player](const platform::Frame &frame, int n) {
+             if (condition()) {
+                 frame.releaseButton(platform::MouseButton::Left);
+                 return true;
+             }
+             if (n >= maxFrames) {
+                 fail("timed out playing until " + what);
+                 return false;
+             }
+             const bool still = !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+             switch (player->phase) {
+             case 0:
+                 if (still && findLegalMove(&player->x1, &player->y1, &player->x2, &player->y2)) {
+                     frame.setMouse(cellX(player->x1), cellY(player->y1));
+                     frame.pressButton(platform::MouseButton::Left);
+                     player->phase = 1;
+                 }
+                 break;
+             case 1:
+                 frame.releaseButton(platform::MouseButton::Left);
+                 player->phase = 2;
+                 break;
+             case 2:
+                 frame.setMouse(cellX(player->x2), cellY(player->y2));
+                 frame.pressButton(platform::MouseButton::Left);
+                 player->phase = 3;
+                 break;
+             default:
+                 frame.releaseButton(platform::MouseButton::Left);
+                 frame.setMouse(600, 20);
+                 player->phase = 0;
+                 break;
+             }
+             return false;
+         }});
+    return *this;
+}
+
+Director &Director::closeWindow() {
+    return act([](const platform::Frame &) {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    });
+}
+
+void Director::fail(const std::string &message) {
+    failures_.push_back(message + " (frame " + std::to_string(frames_) + ")");
+    current_ = steps_.size();
+    if (fenetre)
+        fenetre->terminate();
+}
+
+void Director::onFrame(const platform::Frame &frame) {
+    frames_ = frame.number();
+    if (maxFrames_ > 0 && frames_ > uint64_t(maxFrames_)) {
+        fail("the script ran out of frames");
+        return;
+    }
+    if (current_ >= steps_.size())
+        return;
+    if (steps_[current_].run(frame, framesInStep_)) {
+        current_++;
+        framesInStep_ = 0;
+    } else {
+        framesInStep_++;
+    }
+}
+
+void Director::run(int maxFrames) {
+    maxFrames_ = maxFrames;
+    platform::setFrameObserver([this](const platform::Frame &frame) { onFrame(frame); });
+    platform::Input::setMouse(600, 20);
+    runQuorix();
+    platform::setFrameObserver({});
+    // The step under way may be the input that ended the program; anything after it never ran.
+    if (current_ + 1 < steps_.size() && failures_.empty())
+        failures_.push_back("the program ended before the script did, at step " + std::to_string(current_) +
+                            " (" + steps_[current_].what + ")");
+}
+
+int cellX(long x) {
+    return int(kBoardLeft + kCellSize * x + kCellSize / 2);
+}
+int cellY(long y) {
+    return int(kBoardTop + kCellSize * y + kCellSize / 2);
+}
+
+bool findLegalMove(long *x1, long *y1, long *x2, long *y2) {
+    for (long y = 0; y < kBoardRows; y++) {
+        for (long x = 0; x < kBoardColumns; x++) {
+            const long partners[2][2] = {{x + 1, y}, {x, y + 1}};
+            for (const auto &partner : partners) {
+                if (!isOnBoard(partner[0], partner[1]))
+                    continue;
+                std::memcpy(calculationTokenTable, tokenTable, sizeof(tokenTable));
+                swapForHint(x, y, partner[0], partner[1]);
+                if (checkForPossibility()) {
+                    *x1 = x;
+                    *y1 = y;
+                    *x2 = partner[0];
+                    *y2 = partner[1];
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+long differingPixels(const Picture &a, const Picture &b, int x1, int y1, int x2, int y2) {
+    long count = 0;
+    for (int y = y1; y < y2; y++)
+        for (int x = x1; x < x2; x++)
+            count += rgbAt(a, x, y) != rgbAt(b, x, y);
+    return count;
+}
+
+} // namespace e2e

@@ -1,0 +1,104 @@
+// End-to-end runs of the whole program: a private copy of the data folder, the program run in a child
+// process under a script of inputs, and a director that plays the script frame by frame.
+#pragma once
+
+#include <SDL.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/frame_observer.h"
+
+namespace e2e {
+
+// A program folder of its own: data/ holds links to the generated pictures, sounds and music, and
+// the files the game writes (prefs.raw, data/s60, ...) land in it for real.
+class ProgramFolder {
+public:
+    ProgramFolder();
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder &) = delete;
+    ProgramFolder &operator=(const ProgramFolder &) = delete;
+
+    const std::string &root() const { return root_; }
+    std::string path(const std::string &name) const { return root_ + "/" + name; }
+    bool exists(const std::string &name) const;
+    std::vector<unsigned char> read(const std::string &name) const;
+    void write(const std::string &name, const std::vector<unsigned char> &bytes) const;
+    // Replaces a linked folder of the data with a real, empty one (to damage or change what it holds).
+    void unlinkData(const std::string &folder) const;
+
+private:
+    std::string root_;
+};
+
+// Runs the body in a child process (the game is global state) and returns once it ends. The child's
+// test failures are reported here; a child that runs longer than the limit is killed and fails.
+void runInChild(const std::function<void()> &body, int timeLimitSeconds = 240);
+
+// Plays a script against the running program, one step after the other, from the frame observer.
+class Director {
+public:
+    using Condition = std::function<bool()>;
+    using Action = std::function<void(const platform::Frame &)>;
+
+    // Does nothing for a number of frames.
+    Director &wait(int frames);
+    // Waits until the condition holds; fails the run (and closes the window) after maxFrames.
+    Director &waitUntil(const std::string &what, Condition condition, int maxFrames = 2000);
+    // Moves the pointer there and presses the left (or right) button. The press is held for two
+    // frames, or, for controls that wait for the release without presenting a frame, lasts the given
+    // number of polls of the button.
+    Director &click(int x, int y, int polls = -1, bool rightButton = false);
+    // Moves the pointer there and keeps it there.
+    Director &point(int x, int y);
+    // A key press that lasts the given number of polls (the game may read a key several times a frame).
+    Director &key(SDL_Keycode key, int polls = 1);
+    // Types lower-case letters and spaces, one key per frame.
+    Director &type(const std::string &text);
+    // Anything else, once.
+    Director &act(Action action);
+    // Plays legal moves by clicking cells until the condition holds.
+    Director &playUntil(const std::string &what, Condition condition, int maxFrames);
+    // Asks the window to close, as its close button does.
+    Director &closeWindow();
+
+    // Runs the program from the launcher to its end under this script.
+    void run(int maxFrames = 200000);
+    // Frames seen, and the failures met (empty when all went as planned).
+    uint64_t frames() const { return frames_; }
+    const std::vector<std::string> &failures() const { return failures_; }
+
+private:
+    struct Step {
+        std::string what;
+        // Called once per frame until it answers true.
+        std::function<bool(const platform::Frame &, int framesInStep)> run;
+    };
+    void onFrame(const platform::Frame &frame);
+    void fail(const std::string &message);
+
+    std::vector<Step> steps_;
+    size_t current_ = 0;
+    int framesInStep_ = 0;
+    uint64_t frames_ = 0;
+    int maxFrames_ = 0;
+    std::vector<std::string> failures_;
+};
+
+// Screen positions of the board's cells.
+int cellX(long x);
+int cellY(long y);
+// A neighbouring pair whose exchange makes a line, found by the move search; false if none.
+bool findLegalMove(long *x1, long *y1, long *x2, long *y2);
+
+// Captured frames: an ARGB picture of 640x480 and the tests on it.
+using Picture = std::vector<uint32_t>;
+inline uint32_t rgbAt(const Picture &picture, int x, int y) {
+    return picture[size_t(y) * 640 + x] & 0xFFFFFF;
+}
+// How many pixels differ between two pictures inside a rectangle (x2, y2 excluded).
+long differingPixels(const Picture &a, const Picture &b, int x1, int y1, int x2, int y2);
+
+} // namespace e2e
