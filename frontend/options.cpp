@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "framework/KGraphicD3D.h"
 #include "framework/KInput.h"
@@ -191,8 +193,10 @@ void detectBubbleChange(long x, long y, bool bt) {
             continue;
         const float w = gem->fimageWidth;
         const float h = gem->fimageHeight;
-        gem->blitAlphaRect(0, 0, w, h, static_cast<short>(layout::kGemRowX + i * (w + layout::kGemRowGap)),
-                           layout::kGemRowY, false, false);
+        // Laid out by the pictures' own width; a giant picture is pushed off screen, never wrapped.
+        const long left = std::min<long>(layout::kGemRowX + i * (static_cast<long>(w) + layout::kGemRowGap),
+                                         std::numeric_limits<short>::max());
+        gem->blitAlphaRect(0, 0, w, h, static_cast<short>(left), layout::kGemRowY, false, false);
     }
     if (highscoreText)
         highscoreText->drawStringCentered(bubbleSetName, layout::kGemSetNameX1, layout::kGemSetNameX2,
