@@ -1,0 +1,233 @@
+// The play screen's keys and buttons, the relax mode's rules and the million mode's table, through
+// the whole program.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "framework/KMiscTools.h"
+#include "framework/KSound.h"
+#include "frontend/highscores.h"
+#include "frontend/menu.h"
+#include "game/board.h"
+#include "game/playscreen.h"
+#include "game/rules.h"
+#include "game/sheet_layout.h"
+#include "harness.h"
+#include "shell/prefs.h"
+#include "shell/sounds.h"
+
+using namespace e2e;
+
+namespace {
+
+int centreX(const layout::Box &box) {
+    return (box.x1 + box.x2) / 2;
+}
+int centreY(const layout::Box &box) {
+    return (box.y1 + box.y2) / 2;
+}
+bool menuShown() {
+    return surf_menu != nullptr && surf_fond == nullptr;
+}
+bool gameRunning() {
+    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
+}
+bool boardStill() {
+    for (const sToken &cell : tokenTable)
+        if (cell.fadeSpeed != 0.0f)
+            return false;
+    return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+}
+
+std::vector<const KSound *> played;
+long timesPlayed(const KSound *sound) {
+    return std::count(played.begin(), played.end(), sound);
+}
+
+const layout::Box &newGameButton() {
+    return layout::kPlayButtons[0].area;
+}
+const layout::Box &hintButton() {
+    return layout::kPlayButtons[1].area;
+}
+const layout::Box &exitButton() {
+    return layout::kPlayButtons[2].area;
+}
+
+void reportFailures(const Director &director) {
+    for (const std::string &failure : director.failures())
+        ADD_FAILURE() << failure;
+}
+
+} // namespace
+
+TEST(PlayScreen, PauseHintNewGameAndEscape) {
+    ProgramFolder folder;
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
+        Director director;
+        Picture running, paused;
+        long timerAtPause = 0, subTimerAtPause = 0;
+        uint32_t scoreAtPause = 0, scoreBeforeHint = 0;
+        long clicksBefore = 0;
+
+        director.waitUntil("the menu", menuShown)
+            .click(489, 364)
+            .waitUntil("the game", gameRunning, 200)
+            .waitUntil("a still board", boardStill)
+            .act([&](const platform::Frame &frame) { running = frame.pixels(); })
+            // No points yet: the hint is refused with its sound and costs nothing.
+            .click(centreX(hintButton()), centreY(hintButton()))
+            .act([&](const platform::Frame &) {
+                EXPECT_EQ(timesPlayed(snd_nohint), 1);
+                EXPECT_EQ(timesPlayed(snd_hint), 0);
+                EXPECT_EQ(score, 0u);
+            })
+            .point(600, 20)
+            .key(SDLK_p)
+            .wait(3)
+            .act([&](const platform::Frame &frame) {
+                paused = frame.pixels();
+                timerAtPause = gameTimer;
+                subTimerAtPause = subTimer;
+                scoreAtPause = score;
+            })
+            .wait(150)
+            .act([&](const platform::Frame &) {
+                EXPECT_EQ(gameTimer, timerAtPause) << "the clock stands while paused";
+                EXPECT_EQ(subTimer, subTimerAtPause);
+                EXPECT_EQ(score, scoreAtPause);
+            })
+            .key(SDLK_p)
+            .wait(76)
+            .act([&](const platform::Frame &) {
+                EXPECT_LT(gameTimer, timerAtPause) << "the clock runs again";
+            })
+            .playUntil(
+                "enough points for a hint", [] { return score >= 50 && boardStill(); }, 3000)
+            .act([&](const platform::Frame &) { scoreBeforeHint = score; })
+            .click(centreX(hintButton()), centreY(hintButton()))
+            .act([&](const platform::Frame &) {
+                EXPECT_EQ(score, scoreBeforeHint - 50);
+                EXPECT_EQ(timesPlayed(snd_hint), 1);
+                bool wobbling = false;
+                for (const sToken &cell : tokenTable)
+                    wobbling = wobbling || cell.sinusSpeed > 0.0f;
+                EXPECT_TRUE(wobbling);
+            })
+            .key(SDLK_F1)
+            .act([&](const platform::Frame &) {
+                EXPECT_EQ(score, 0u);
+                EXPECT_EQ(gameTimer, 60);
+            })
+            .playUntil(
+                "some points again", [] { return score > 0; }, 3000)
+            .act([&](const platform::Frame &) { clicksBefore = timesPlayed(snd_click); })
+            // The new-game button waits for its release without presenting a frame.
+            .click(centreX(newGameButton()), centreY(newGameButton()), 2)
+            .act([&](const platform::Frame &) {
+                EXPECT_EQ(timesPlayed(snd_click), clicksBefore + 1);
+                EXPECT_EQ(score, 0u);
+            })
+            .key(SDLK_ESCAPE)
+            .waitUntil("the menu again", menuShown, 100)
+            .wait(45)
+            .key(SDLK_ESCAPE, 1000);
+        director.run(8000);
+        reportFailures(director);
+
+        ASSERT_FALSE(paused.empty());
+        // The pause panel covers the board; the buttons and the score box stay.
+        EXPECT_GT(differingPixels(running, paused, 71, 90, 575, 426), 50000);
+        EXPECT_EQ(differingPixels(running, paused, 0, 430, 340, 480), 0);
+    });
+}
+
+TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
+    ProgramFolder folder;
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        Director director;
+        director.waitUntil("the menu", menuShown)
+            .click(centreX(layout::kModeRows[3]), centreY(layout::kModeRows[3]))
+            .click(489, 364)
+            .waitUntil("the game", gameRunning, 200)
+            // Without a result worth a place, Escape returns to the menu at once.
+            .key(SDLK_ESCAPE)
+            .waitUntil("the menu", menuShown, 5)
+            .wait(45)
+            .click(489, 364)
+            .waitUntil("the second game", gameRunning, 200)
+            // The exit button first ends the game (nothing to record), and a second press leaves.
+            .click(centreX(exitButton()), centreY(exitButton()))
+            .act([](const platform::Frame &) {
+                EXPECT_TRUE(gameOver);
+                EXPECT_FALSE(endPlay);
+            })
+            .click(centreX(exitButton()), centreY(exitButton()))
+            .waitUntil("the menu", menuShown, 5)
+            .wait(45)
+            .click(489, 364)
+            .waitUntil("the third game", gameRunning, 200)
+            .playUntil(
+                "a result worth a place", [] { return score > 200 && boardStill(); }, 6000)
+            .wait(80) // a tick copies the score into the result
+            .key(SDLK_ESCAPE)
+            .waitUntil(
+                "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 200)
+            .type("rex")
+            .key(SDLK_RETURN)
+            .wait(30)
+            .click(centreX(exitButton()), centreY(exitButton()))
+            .waitUntil("the menu", menuShown, 100)
+            .wait(45)
+            .key(SDLK_ESCAPE, 1000);
+        director.run(12000);
+        reportFailures(director);
+    });
+    const std::vector<unsigned char> relax = folder.read("data/srelx");
+    ASSERT_EQ(relax.size(), 468u);
+    bool found = false;
+    for (int row = 3; row < 6; row++)
+        found =
+            found || std::strncmp(reinterpret_cast<const char *>(relax.data()) + 36 * row, "rex", 32) == 0;
+    EXPECT_TRUE(found) << "the relax result is in the difficulty-1 group";
+}
+
+TEST(PlayScreen, MillionTableShowsTimesAndTheTabIsKept) {
+    ProgramFolder folder;
+    // A million table whose best time at difficulty 0 is 1:02:05.
+    std::vector<unsigned char> million(468, 0);
+    std::memcpy(million.data(), "tim", 3);
+    const uint32_t seconds = 3725;
+    std::memcpy(million.data() + 32, &seconds, 4);
+    folder.write("data/smil", million);
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        Director director;
+        Picture sixty, times;
+        director.waitUntil("the menu", menuShown)
+            .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
+            .point(600, 460)
+            .wait(2)
+            .act([&](const platform::Frame &frame) { sixty = frame.pixels(); })
+            .click(centreX(layout::kHighScoreTabs[2]), centreY(layout::kHighScoreTabs[2]))
+            .point(600, 460)
+            .wait(2)
+            .act([&](const platform::Frame &frame) {
+                times = frame.pixels();
+                EXPECT_EQ(prefs.scoretab, 2);
+            })
+            .key(SDLK_ESCAPE, 1000);
+        director.run(2000);
+        reportFailures(director);
+        // Only row 0 holds a time: its value is drawn, the empty rows show 00:00:00.
+        EXPECT_GT(differingPixels(sixty, times, 105, 148, 365, 166), 20);
+    });
+    const std::vector<unsigned char> prefsFile = folder.read("prefs.raw");
+    ASSERT_EQ(prefsFile.size(), 28u);
+    EXPECT_EQ(prefsFile[16], 2) << "the tab shown is kept in the preferences";
+    EXPECT_EQ(folder.read("data/smil"), million) << "the table is saved as it was read";
+}
