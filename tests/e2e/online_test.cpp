@@ -1,0 +1,200 @@
+// Online scores through the whole program, against the real score server on a loopback port.
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "../server/server_process.h"
+#include "framework/KMiscTools.h"
+#include "framework/KWeb.h"
+#include "frontend/menu.h"
+#include "game/playscreen.h"
+#include "game/rules.h"
+#include "game/sheet_layout.h"
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+int centreX(const layout::Box &box) {
+    return (box.x1 + box.x2) / 2;
+}
+int centreY(const layout::Box &box) {
+    return (box.y1 + box.y2) / 2;
+}
+bool menuShown() {
+    return surf_menu != nullptr && surf_fond == nullptr;
+}
+bool gameRunning() {
+    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
+}
+
+// Every request the game makes asks first whether there is a network: count them there.
+std::atomic<int> requests{0};
+bool countRequest() {
+    requests++;
+    return true;
+}
+
+std::string tempFolder() {
+    char pattern[] = "/tmp/quorix-online-XXXXXX";
+    return mkdtemp(pattern);
+}
+
+// Consent given in the launcher, and the server's address.
+void allowOnlineScores(const ProgramFolder &folder, const std::string &server) {
+    folder.write("data/gamepad.stt", {1});
+    folder.write("data/scoreserver.txt", std::vector<unsigned char>(server.begin(), server.end()));
+}
+
+std::string fetch(const std::string &url) {
+    KWeb web;
+    const char *body = web.callURL(url.c_str(), false);
+    return body ? body : "";
+}
+
+// A 60-second game cut short: a few points by playing, then a result worth a place everywhere and the
+// clock brought to its end; the name is typed (Return alone keeps the name of the last entry) and the
+// player leaves with Escape.
+void playShortGame(Director &director, const std::string &name) {
+    director.click(centreX(layout::kModeRows[0]), centreY(layout::kModeRows[0]))
+        .click(489, 364)
+        .waitUntil("the game", gameRunning, 200)
+        .playUntil(
+            "a few points", [] { return score >= 40; }, 3000)
+        .act([](const platform::Frame &) {
+            score = 5000;
+            gameTimer = 0;
+        })
+        .waitUntil(
+            "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 400)
+        .type(name)
+        .key(SDLK_RETURN)
+        .wait(30)
+        .key(SDLK_ESCAPE)
+        .waitUntil("the menu", menuShown, 100)
+        .wait(45);
+}
+
+// A relax game left with Escape: its result earns no place, so the game returns to the menu.
+void playRelaxGame(Director &director) {
+    director.click(centreX(layout::kModeRows[3]), centreY(layout::kModeRows[3]))
+        .click(489, 364)
+        .waitUntil("the game", gameRunning, 200)
+        .playUntil(
+            "a few points", [] { return score >= 40; }, 3000)
+        .wait(80)
+        .key(SDLK_ESCAPE)
+        .waitUntil("the menu", menuShown, 100)
+        .wait(45);
+}
+
+} // namespace
+
+TEST(OnlineScores, ResultsReachTheWorldTableUnderTheTypedName) {
+    const std::string db = tempFolder() + "/scores.sqlite";
+    ServerProcess server({"--port", "0", "--db", db});
+    const int port = server.port();
+    ASSERT_GT(port, 0);
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+
+    ProgramFolder folder;
+    allowOnlineScores(folder, base);
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        KWeb::_connectedState = countRequest;
+        Director director;
+        int questionsAfterFirstGame = 0;
+        director.waitUntil("the menu", menuShown);
+        playShortGame(director, "al bo");
+        director.act([&](const platform::Frame &) {
+            // One question and one submission: the panel asked only once in all its frames.
+            questionsAfterFirstGame = requests;
+            EXPECT_EQ(requests, 2);
+        });
+        playShortGame(director, ""); // Return alone sends the last name again
+        director.act([&](const platform::Frame &) { EXPECT_EQ(requests, questionsAfterFirstGame + 2); });
+        playRelaxGame(director);
+        director.act([&](const platform::Frame &) {
+            EXPECT_EQ(requests, questionsAfterFirstGame + 2) << "the relax mode never asks the server";
+        });
+        director.key(SDLK_ESCAPE, 1000);
+        director.run(20000);
+        for (const std::string &failure : director.failures())
+            ADD_FAILURE() << failure;
+    });
+
+    const std::string table = fetch(base + "/game/quorix0dif1");
+    EXPECT_NE(table.find("al bo"), std::string::npos) << "a name with a space arrives whole";
+    EXPECT_EQ(table.find("quorix3"), std::string::npos);
+    const std::string world = fetch(base + "/");
+    EXPECT_NE(world.find("quorix0dif1"), std::string::npos);
+}
+
+TEST(OnlineScores, AnEmptyNameArrivesAsChicken) {
+    const std::string db = tempFolder() + "/scores.sqlite";
+    ServerProcess server({"--port", "0", "--db", db});
+    const int port = server.port();
+    ASSERT_GT(port, 0);
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    ProgramFolder folder;
+    allowOnlineScores(folder, base);
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        Director director;
+        director.waitUntil("the menu", menuShown);
+        playShortGame(director, "");
+        director.key(SDLK_ESCAPE, 1000);
+        director.run(8000);
+        for (const std::string &failure : director.failures())
+            ADD_FAILURE() << failure;
+    });
+    EXPECT_NE(fetch(base + "/game/quorix0dif1").find("chicken"), std::string::npos);
+    // The local table took the empty name, at the top of the difficulty-1 group.
+    const std::vector<unsigned char> local = folder.read("data/s60");
+    ASSERT_EQ(local.size(), 468u);
+    EXPECT_EQ(local[36 * 3], 0);
+    uint32_t value = 0;
+    std::memcpy(&value, local.data() + 36 * 3 + 32, 4);
+    EXPECT_EQ(value, 5000u);
+}
+
+TEST(OnlineScores, ASilentServerNeverStopsTheGame) {
+    // A server that accepts connections and never answers.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    socklen_t length = sizeof(address);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
+    const std::string base = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    ProgramFolder folder;
+    allowOnlineScores(folder, base);
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        KWeb::_totalTimeoutMs = 800; // the real bound is 15 s; the behaviour is the same
+        Director director;
+        director.waitUntil("the menu", menuShown);
+        playShortGame(director, "kit");
+        director.key(SDLK_ESCAPE, 1000);
+        director.run(8000);
+        for (const std::string &failure : director.failures())
+            ADD_FAILURE() << failure;
+    });
+    close(listener);
+    const std::vector<unsigned char> local = folder.read("data/s60");
+    ASSERT_EQ(local.size(), 468u);
+    bool found = false;
+    for (int row = 3; row < 6; row++)
+        found =
+            found || std::strncmp(reinterpret_cast<const char *>(local.data()) + 36 * row, "kit", 32) == 0;
+    EXPECT_TRUE(found) << "without an answer the local table still takes the result";
+}
