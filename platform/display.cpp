@@ -143,13 +143,27 @@ SDL_FRect Display::shownRect() {
     return fitRect(w, h, width_, height_);
 }
 
+namespace {
+
+// glFinish of the renderer's own OpenGL context; nothing for a renderer without one.
+void finishGL() {
+    using GLFinish = void (*)();
+    static GLFinish finish = reinterpret_cast<GLFinish>(SDL_GL_GetProcAddress("glFinish"));
+    if (finish && SDL_GL_GetCurrentContext())
+        finish();
+}
+
+} // namespace
+
 void Display::present() {
     if (renderer_ == nullptr)
         return;
     RenderDevice::flush();
     if (headless_) {
-        // Nobody looks: finish the frame's drawing and skip the copy to the invisible window.
+        // Nobody looks, so the copy to the invisible window is skipped; but the driver must still be
+        // told the frame is done, or a software GL keeps every frame's commands and grows without end.
         SDL_RenderFlush(renderer_);
+        finishGL();
         return;
     }
     int w = 0, h = 0;
