@@ -231,3 +231,61 @@ TEST(PlayScreen, MillionTableShowsTimesAndTheTabIsKept) {
     EXPECT_EQ(prefsFile[16], 2) << "the tab shown is kept in the preferences";
     EXPECT_EQ(folder.read("data/smil"), million) << "the table is saved as it was read";
 }
+
+TEST(PlayScreen, SelectionMarkLitButtonAndScoreDigits) {
+    ProgramFolder folder;
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        Director director;
+        Picture plain, selected, lit, scored;
+        const int px = kBoardLeft + kCellSize * 4, py = kBoardTop + kCellSize * 3;
+        director.waitUntil("the menu", menuShown)
+            .click(centreX(layout::kModeRows[3]), centreY(layout::kModeRows[3])) // relax: no clock to end it
+            .click(489, 364)
+            .waitUntil("the game", gameRunning, 200)
+            .waitUntil("a still board", boardStill)
+            .act([](const platform::Frame &) {
+                // No hint wobble, so that only the selection changes the cell.
+                for (sToken &cell : tokenTable)
+                    cell.sinus = cell.sinusSpeed = 0.0f;
+            })
+            .point(600, 20)
+            .wait(2)
+            .act([&](const platform::Frame &frame) { plain = frame.pixels(); })
+            .click(px + 20, py + 20)
+            .point(600, 20)
+            .wait(2)
+            .act([&](const platform::Frame &frame) {
+                EXPECT_TRUE(tokenAt(4, 3).selected);
+                selected = frame.pixels();
+            })
+            .point(centreX(hintButton()), centreY(hintButton()))
+            .wait(2)
+            .act([&](const platform::Frame &frame) { lit = frame.pixels(); })
+            .point(600, 20)
+            .playUntil(
+                "points", [] { return score >= 100 && boardStill(); }, 3000)
+            .point(600, 20)
+            .wait(2)
+            .act([&](const platform::Frame &frame) { scored = frame.pixels(); })
+            .closeWindow();
+        director.run(6000);
+        reportFailures(director);
+        ASSERT_FALSE(scored.empty());
+
+        // The mark is drawn one pixel up and left of the cell: its top-left pixels change, and no
+        // other cell does.
+        EXPECT_GT(differingPixels(plain, selected, px - 1, py - 1, px + 43, py + 43), 50);
+        EXPECT_EQ(differingPixels(plain, selected, 71, 90, px - 2, 426), 0);
+        EXPECT_EQ(differingPixels(plain, selected, px + 45, 90, 575, 426), 0);
+        // The button under the pointer is lit, the others are not.
+        const layout::Box &hint = hintButton();
+        EXPECT_GT(differingPixels(selected, lit, hint.x1, hint.y1, hint.x2 + 1, hint.y2 + 1), 100);
+        const layout::Box &exit = exitButton();
+        EXPECT_EQ(differingPixels(selected, lit, exit.x1, exit.y1, exit.x2 + 1, exit.y2 + 1), 0);
+        // The score digits changed from "0".
+        EXPECT_GT(differingPixels(plain, scored, layout::kScorePosition.x, layout::kScorePosition.y,
+                                  layout::kScorePosition.x + 100, layout::kScorePosition.y + 26),
+                  50);
+    });
+}
