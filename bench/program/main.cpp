@@ -15,15 +15,6 @@
 
 using namespace e2e;
 
-namespace {
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-} // namespace
-
 int main(int argc, char **argv) {
     const int games = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     setenv("SDL_VIDEODRIVER", "offscreen", 0);

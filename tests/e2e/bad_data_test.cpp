@@ -19,19 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int centreX(const layout::Box &box) {
-    return (box.x1 + box.x2) / 2;
-}
-int centreY(const layout::Box &box) {
-    return (box.y1 + box.y2) / 2;
-}
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-
 // Visits the options page (tune and gem-set buttons), plays a short game and quits from the menu.
 void playAndQuit(const ProgramFolder &folder) {
     runInChild([&] {
@@ -45,6 +32,8 @@ void playAndQuit(const ProgramFolder &folder) {
             .click(200, 335, 1, true)
             .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
             .click(centreX(layout::kPageButtons[0]), centreY(layout::kPageButtons[0]))
+            // The 60-second mode, whatever the preferences said: Escape then always leaves the game.
+            .click(centreX(layout::kModeRows[0]), centreY(layout::kModeRows[0]))
             .click(489, 364)
             .waitUntil("the game", gameRunning, 200)
             .playUntil(

@@ -14,8 +14,11 @@
 
 #include "framework/KMiscTools.h"
 #include "framework/KWindowD3D.h"
+#include "frontend/menu.h"
 #include "game/board.h"
 #include "game/hints.h"
+#include "game/playscreen.h"
+#include "game/rules.h"
 #include "platform/input.h"
 #include "shell/app.h"
 #include "shell/program.h"
@@ -236,6 +239,26 @@ void Director::run(int maxFrames) {
     if (current_ + 1 < steps_.size() && failures_.empty())
         failures_.push_back("the program ended before the script did, at step " + std::to_string(current_) +
                             " (" + steps_[current_].what + ")");
+}
+
+int centreX(const layout::Box &box) {
+    return (box.x1 + box.x2) / 2;
+}
+int centreY(const layout::Box &box) {
+    return (box.y1 + box.y2) / 2;
+}
+
+bool menuShown() {
+    return surf_menu != nullptr && surf_fond == nullptr;
+}
+bool gameRunning() {
+    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
+}
+bool boardStill() {
+    for (const sToken &cell : tokenTable)
+        if (cell.fadeSpeed != 0.0f)
+            return false;
+    return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
 }
 
 int cellX(long x) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "game/sheet_layout.h"
 #include "platform/frame_observer.h"
 
 namespace e2e {
@@ -86,6 +87,15 @@ private:
     int maxFrames_ = 0;
     std::vector<std::string> failures_;
 };
+
+// The middle of a mouse area.
+int centreX(const layout::Box &box);
+int centreY(const layout::Box &box);
+// Where the program is: the menu on screen, a game under way, a board at rest (nothing moving,
+// fading or about to vanish).
+bool menuShown();
+bool gameRunning();
+bool boardStill();
 
 // Screen positions of the board's cells.
 int cellX(long x);

@@ -20,20 +20,6 @@ using namespace e2e;
 
 namespace {
 
-int centreX(const layout::Box &box) {
-    return (box.x1 + box.x2) / 2;
-}
-int centreY(const layout::Box &box) {
-    return (box.y1 + box.y2) / 2;
-}
-
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-
 std::vector<unsigned char> bytesOf(const void *record, size_t size) {
     const auto *bytes = static_cast<const unsigned char *>(record);
     return {bytes, bytes + size};

@@ -21,19 +21,6 @@ using namespace e2e;
 
 namespace {
 
-int centreX(const layout::Box &box) {
-    return (box.x1 + box.x2) / 2;
-}
-int centreY(const layout::Box &box) {
-    return (box.y1 + box.y2) / 2;
-}
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-
 // Every request the game makes asks first whether there is a network: count them there.
 std::atomic<int> requests{0};
 bool countRequest() {

@@ -21,25 +21,6 @@ using namespace e2e;
 
 namespace {
 
-int centreX(const layout::Box &box) {
-    return (box.x1 + box.x2) / 2;
-}
-int centreY(const layout::Box &box) {
-    return (box.y1 + box.y2) / 2;
-}
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-bool boardStill() {
-    for (const sToken &cell : tokenTable)
-        if (cell.fadeSpeed != 0.0f)
-            return false;
-    return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
-}
-
 std::vector<const KSound *> played;
 long timesPlayed(const KSound *sound) {
     return std::count(played.begin(), played.end(), sound);

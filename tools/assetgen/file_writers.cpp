@@ -48,7 +48,7 @@ void writeTga(const std::filesystem::path &path, const Canvas &canvas) {
     out.push_back(0); // no image id
     out.push_back(0); // no colour map
     out.push_back(kTgaTrueColour);
-    out.insert(out.end(), 5, 0); // colour map specification
+    out.insert(out.end(), 5, 0); // colour map fields: no colour map
     putLe16(out, 0);             // x origin
     putLe16(out, 0);             // y origin
     putLe16(out, static_cast<uint32_t>(canvas.width()));

@@ -22,19 +22,6 @@ using namespace e2e;
 
 namespace {
 
-int centreX(const layout::Box &box) {
-    return (box.x1 + box.x2) / 2;
-}
-int centreY(const layout::Box &box) {
-    return (box.y1 + box.y2) / 2;
-}
-bool menuShown() {
-    return surf_menu != nullptr && surf_fond == nullptr;
-}
-bool gameRunning() {
-    return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
-}
-
 // A board with no line and no move: the next still frame brings the zap attack.
 void dealExhaustedBoard() {
     for (long y = 0; y < kBoardRows; y++)
