@@ -37,17 +37,15 @@ KGraphicD3D *surf_xzap = nullptr;
 KText *text_numbers = nullptr;
 KText *text_scorenumbers = nullptr;
 
-sHotSpot hotspots[3] = {
-    {layout::kPlayButtons[0].area.x1, layout::kPlayButtons[0].area.y1, layout::kPlayButtons[0].area.x2,
-     layout::kPlayButtons[0].area.y2, layout::kPlayButtons[0].id, nullptr, layout::kPlayButtons[0].second.x,
-     layout::kPlayButtons[0].second.y},
-    {layout::kPlayButtons[1].area.x1, layout::kPlayButtons[1].area.y1, layout::kPlayButtons[1].area.x2,
-     layout::kPlayButtons[1].area.y2, layout::kPlayButtons[1].id, nullptr, layout::kPlayButtons[1].second.x,
-     layout::kPlayButtons[1].second.y},
-    {layout::kPlayButtons[2].area.x1, layout::kPlayButtons[2].area.y1, layout::kPlayButtons[2].area.x2,
-     layout::kPlayButtons[2].area.y2, layout::kPlayButtons[2].id, nullptr, layout::kPlayButtons[2].second.x,
-     layout::kPlayButtons[2].second.y},
-};
+namespace {
+constexpr sHotSpot hotSpotFrom(const layout::HotSpotLayout &button) {
+    return {button.area.x1, button.area.y1, button.area.x2,  button.area.y2,
+            button.id,      nullptr,        button.second.x, button.second.y};
+}
+} // namespace
+
+sHotSpot hotspots[3] = {hotSpotFrom(layout::kPlayButtons[0]), hotSpotFrom(layout::kPlayButtons[1]),
+                        hotSpotFrom(layout::kPlayButtons[2])};
 
 namespace {
 
