@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "../server/server_process.h"
@@ -28,10 +29,19 @@ bool countRequest() {
     return true;
 }
 
-std::string tempFolder() {
-    char pattern[] = "/tmp/quorix-online-XXXXXX";
-    return mkdtemp(pattern);
-}
+// A folder for the server's database, removed with the test.
+struct DatabaseFolder {
+    DatabaseFolder() {
+        char pattern[] = "/tmp/quorix-online-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~DatabaseFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string database() const { return path + "/scores.sqlite"; }
+    std::string path;
+};
 
 // Consent given in the launcher, and the server's address.
 void allowOnlineScores(const ProgramFolder &folder, const std::string &server) {
@@ -85,8 +95,8 @@ void playRelaxGame(Director &director) {
 } // namespace
 
 TEST(OnlineScores, ResultsReachTheWorldTableUnderTheTypedName) {
-    const std::string db = tempFolder() + "/scores.sqlite";
-    ServerProcess server({"--port", "0", "--db", db});
+    const DatabaseFolder databaseFolder;
+    ServerProcess server({"--port", "0", "--db", databaseFolder.database()});
     const int port = server.port();
     ASSERT_GT(port, 0);
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
@@ -125,8 +135,8 @@ TEST(OnlineScores, ResultsReachTheWorldTableUnderTheTypedName) {
 }
 
 TEST(OnlineScores, AnEmptyNameArrivesAsChicken) {
-    const std::string db = tempFolder() + "/scores.sqlite";
-    ServerProcess server({"--port", "0", "--db", db});
+    const DatabaseFolder databaseFolder;
+    ServerProcess server({"--port", "0", "--db", databaseFolder.database()});
     const int port = server.port();
     ASSERT_GT(port, 0);
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
