@@ -256,10 +256,10 @@ std::unique_ptr<Device> Device::open() {
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts our fixed output format to whatever the hardware wants.
     device->_id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device->_id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // On failure the device's destructor gives the audio subsystem back, once: a second quit would
+    // also take away the event subsystem that the window relies on for its mouse buttons.
+    if (device->_id == 0)
         return nullptr;
-    }
     if (!_pulledByHand)
         SDL_PauseAudioDevice(device->_id, 0);
     return device;
@@ -267,7 +267,8 @@ std::unique_ptr<Device> Device::open() {
 
 Device::~Device() {
     // Closing waits for a running callback, so no mix runs after this.
-    SDL_CloseAudioDevice(_id);
+    if (_id != 0)
+        SDL_CloseAudioDevice(_id);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

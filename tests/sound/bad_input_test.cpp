@@ -196,6 +196,31 @@ TEST_F(BadInputTest, AnObjectMadeWithoutADeviceDoesNotCloseALaterOne) {
     EXPECT_GT(rms(render(1000), 0, 0, 1000), 0.3);
 }
 
+// A driver that starts but cannot open its device (the disk driver with nowhere to write) is what a
+// desktop without a sound card looks like. Giving the audio subsystem back must leave SDL's events to
+// the window: the game's mouse clicks arrive as events.
+TEST_F(BadInputTest, ADeviceThatFailsToOpenLeavesTheEventsAlone) {
+    setenv("SDL_DISKAUDIOFILE", "/nonexistent-folder/quorix-audio.raw", 1);
+    AudioDriver disk("disk");
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
+    {
+        KSound first;
+        KSound second;
+        ASSERT_EQ(KSound::directSoundPtr, nullptr);
+    }
+    unsetenv("SDL_DISKAUDIOFILE");
+    EXPECT_NE(SDL_WasInit(SDL_INIT_EVENTS), 0u);
+    SDL_Event pushed{};
+    pushed.type = SDL_USEREVENT;
+    ASSERT_EQ(SDL_PushEvent(&pushed), 1);
+    SDL_Event received{};
+    bool found = false;
+    while (SDL_PollEvent(&received))
+        found = found || received.type == SDL_USEREVENT;
+    EXPECT_TRUE(found);
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+}
+
 // Mutations of a valid file: flipped bytes, overwritten header fields, cuts, and tags planted at
 // random places.
 std::vector<uint8_t> mutate(const std::vector<uint8_t> &original, std::mt19937 &random) {
