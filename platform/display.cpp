@@ -166,10 +166,11 @@ void Display::present() {
         finishGL();
         return;
     }
+    // The window's own size: asked while the back buffer is the target, SDL answers the buffer's.
+    SDL_SetRenderTarget(renderer_, nullptr);
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(renderer_, &w, &h);
     SDL_FRect where = fitRect(w, h, width_, height_);
-    SDL_SetRenderTarget(renderer_, nullptr);
     SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
