@@ -6,6 +6,7 @@
 #include "platform/display.h"
 #include "platform/frame_observer.h"
 #include "platform/image_decoder.h"
+#include "platform/input.h"
 #include "platform/render_device.h"
 
 #include <algorithm>
@@ -152,6 +153,7 @@ void KWindowD3D::processEvents() {
     if (!SDL_WasInit(SDL_INIT_VIDEO))
         return;
     // Every pending event: SDL does not merge pointer moves, so one per call would let them pile up.
+    platform::Input::beginEventBatch();
     SDL_Event event;
     while (SDL_PollEvent(&event))
         handleEvent(event);
@@ -172,6 +174,10 @@ static long buttonIndexOf(uint8_t button) {
 
 void KWindowD3D::handleEvent(const SDL_Event &event) {
     Display::handleRenderEvent(event);
+    if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT)
+        platform::Input::notePress(platform::MouseButton::Left);
+    if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_RIGHT)
+        platform::Input::notePress(platform::MouseButton::Right);
     if (event.type == SDL_WINDOWEVENT) {
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
             Display::setFocused(true);

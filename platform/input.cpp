@@ -62,10 +62,28 @@ bool Input::isKeyDown(SDL_Keycode key) {
 bool Input::isButtonDown(MouseButton button) {
     if (scripted_)
         return pollScripted(buttons_, static_cast<int>(button));
+    const int index = button == MouseButton::Left ? 0 : 1;
+    if (latched_[index]) {
+        reported_[index] = true;
+        return true;
+    }
     if (!SDL_WasInit(SDL_INIT_VIDEO))
         return false;
     Uint32 state = SDL_GetGlobalMouseState(nullptr, nullptr);
     return (state & SDL_BUTTON(button == MouseButton::Left ? SDL_BUTTON_LEFT : SDL_BUTTON_RIGHT)) != 0;
+}
+
+void Input::notePress(MouseButton button) {
+    const int index = button == MouseButton::Left ? 0 : 1;
+    latched_[index] = true;
+    reported_[index] = false;
+}
+
+void Input::beginEventBatch() {
+    for (int index = 0; index < 2; index++) {
+        if (latched_[index] && reported_[index])
+            latched_[index] = reported_[index] = false;
+    }
 }
 
 // The pointer position relative to the window, in back-buffer pixels. Over the window SDL knows it

@@ -24,6 +24,13 @@ public:
     static int mouseX();
     static int mouseY();
 
+    // A click shorter than a frame (a touchpad tap) would fall between two polls of the button. A press
+    // met among the window's events therefore counts as held until the batch of events that follows
+    // its first report, so every control polled in that frame sees it.
+    static void notePress(MouseButton button);
+    // Called as the window starts handling a batch of events: forgets presses already reported.
+    static void beginEventBatch();
+
     // Shows or hides the system pointer over the window.
     static void setPointerVisible(bool visible);
     static bool pointerVisible();
@@ -44,6 +51,8 @@ public:
 private:
     static bool pollScripted(std::map<int, int> &held, int id);
 
+    static inline bool latched_[2] = {false, false};
+    static inline bool reported_[2] = {false, false};
     static inline bool scripted_ = false;
     static inline int scriptX_ = 0, scriptY_ = 0;
     // held key or button -> polls left (-1: until released)

@@ -123,4 +123,38 @@ TEST(RealInput, NothingIsHeldOnAHeadlessWindow) {
     KInput::waitForKeyRelease(K_VK_RETURN);
 }
 
+// A tap whose press and release both arrive between two frames still counts as one press: held for
+// every poll until the window's next batch of events, then up.
+TEST(RealInput, AClickShorterThanAFrameIsNotLost) {
+    KWindowD3D &game = window();
+    Input::setScripted(false);
+    for (Uint8 sdlButton : {Uint8(SDL_BUTTON_LEFT), Uint8(SDL_BUTTON_RIGHT)}) {
+        auto held = sdlButton == SDL_BUTTON_LEFT ? KInput::getLeftButtonState : KInput::getRightButtonState;
+        SDL_Event press{};
+        press.type = SDL_MOUSEBUTTONDOWN;
+        press.button.button = sdlButton;
+        press.button.state = SDL_PRESSED;
+        SDL_Event release = press;
+        release.type = SDL_MOUSEBUTTONUP;
+        release.button.state = SDL_RELEASED;
+        SDL_PushEvent(&press);
+        SDL_PushEvent(&release);
+        game.processEvents();
+        EXPECT_TRUE(held());
+        EXPECT_TRUE(held()) << "every control polled in the frame sees the press";
+        game.processEvents();
+        EXPECT_FALSE(held());
+    }
+    // A press nobody asked about yet survives a batch of events with nothing in it.
+    SDL_Event press{};
+    press.type = SDL_MOUSEBUTTONDOWN;
+    press.button.button = SDL_BUTTON_LEFT;
+    SDL_PushEvent(&press);
+    game.processEvents();
+    game.processEvents();
+    EXPECT_TRUE(KInput::getLeftButtonState());
+    game.processEvents();
+    EXPECT_FALSE(KInput::getLeftButtonState());
+}
+
 } // namespace
