@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "../common/legal_moves.h"
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -156,45 +158,48 @@ Director &Director::playUntil(const std::string &what, Condition condition, int 
     // A small player: on a still board, click the two cells of a legal move, one press per frame pair.
     struct Player {
         int phase = 0;
-        long x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        LegalMove move{};
     };
     auto player = std::make_shared<Player>();
-    steps_.push_back(
-        {what, [this, what, condition, maxFrames, player](const platform::Frame &frame, int n) {
-             if (condition()) {
-                 frame.releaseButton(platform::MouseButton::Left);
-                 return true;
-             }
-             if (n >= maxFrames) {
-                 fail("timed out playing until " + what);
-                 return false;
-             }
-             const bool still = !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
-             switch (player->phase) {
-             case 0:
-                 if (still && findLegalMove(&player->x1, &player->y1, &player->x2, &player->y2)) {
-                     frame.setMouse(cellX(player->x1), cellY(player->y1));
-                     frame.pressButton(platform::MouseButton::Left);
-                     player->phase = 1;
-                 }
-                 break;
-             case 1:
-                 frame.releaseButton(platform::MouseButton::Left);
-                 player->phase = 2;
-                 break;
-             case 2:
-                 frame.setMouse(cellX(player->x2), cellY(player->y2));
-                 frame.pressButton(platform::MouseButton::Left);
-                 player->phase = 3;
-                 break;
-             default:
-                 frame.releaseButton(platform::MouseButton::Left);
-                 frame.setMouse(600, 20);
-                 player->phase = 0;
-                 break;
-             }
-             return false;
-         }});
+    steps_.push_back({what, [this, what, condition, maxFrames, player](const platform::Frame &frame, int n) {
+                          if (condition()) {
+                              frame.releaseButton(platform::MouseButton::Left);
+                              return true;
+                          }
+                          if (n >= maxFrames) {
+                              fail("timed out playing until " + what);
+                              return false;
+                          }
+                          const bool still =
+                              !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+                          switch (player->phase) {
+                          case 0:
+                              if (!still)
+                                  break;
+                              if (const std::vector<LegalMove> moves = legalMoves(); !moves.empty()) {
+                                  player->move = moves.front();
+                                  frame.setMouse(cellX(player->move.x1), cellY(player->move.y1));
+                                  frame.pressButton(platform::MouseButton::Left);
+                                  player->phase = 1;
+                              }
+                              break;
+                          case 1:
+                              frame.releaseButton(platform::MouseButton::Left);
+                              player->phase = 2;
+                              break;
+                          case 2:
+                              frame.setMouse(cellX(player->move.x2), cellY(player->move.y2));
+                              frame.pressButton(platform::MouseButton::Left);
+                              player->phase = 3;
+                              break;
+                          default:
+                              frame.releaseButton(platform::MouseButton::Left);
+                              frame.setMouse(600, 20);
+                              player->phase = 0;
+                              break;
+                          }
+                          return false;
+                      }});
     return *this;
 }
 
@@ -266,28 +271,6 @@ int cellX(long x) {
 }
 int cellY(long y) {
     return int(kBoardTop + kCellSize * y + kCellSize / 2);
-}
-
-bool findLegalMove(long *x1, long *y1, long *x2, long *y2) {
-    for (long y = 0; y < kBoardRows; y++) {
-        for (long x = 0; x < kBoardColumns; x++) {
-            const long partners[2][2] = {{x + 1, y}, {x, y + 1}};
-            for (const auto &partner : partners) {
-                if (!isOnBoard(partner[0], partner[1]))
-                    continue;
-                std::memcpy(calculationTokenTable, tokenTable, sizeof(tokenTable));
-                swapForHint(x, y, partner[0], partner[1]);
-                if (checkForPossibility()) {
-                    *x1 = x;
-                    *y1 = y;
-                    *x2 = partner[0];
-                    *y2 = partner[1];
-                    return true;
-                }
-            }
-        }
-    }
-    return false;
 }
 
 long differingPixels(const Picture &a, const Picture &b, int x1, int y1, int x2, int y2) {

@@ -100,8 +100,6 @@ bool boardStill();
 // Screen positions of the board's cells.
 int cellX(long x);
 int cellY(long y);
-// A neighbouring pair whose exchange makes a line, found by the move search; false if none.
-bool findLegalMove(long *x1, long *y1, long *x2, long *y2);
 
 // Captured frames: an ARGB picture of 640x480 and the tests on it.
 using Picture = std::vector<uint32_t>;

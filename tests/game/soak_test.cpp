@@ -1,30 +1,14 @@
 // A bot plays thousands of legal moves in every mode and difficulty while every frame is checked.
+#include "common/legal_moves.h"
 #include "rules_fixture.h"
 
 #include <cstdio>
 
 namespace {
 
-struct Move {
-    long x1, y1, x2, y2;
-};
-
-// A move found by the move search: a neighbouring pair whose exchange leaves a line.
-bool findLegalMove(Move *move, unsigned pick) {
-    std::vector<Move> moves;
-    for (long y = 0; y < kBoardRows; y++) {
-        for (long x = 0; x < kBoardColumns; x++) {
-            const long partners[2][2] = {{x + 1, y}, {x, y + 1}};
-            for (const auto &partner : partners) {
-                if (!isOnBoard(partner[0], partner[1]))
-                    continue;
-                std::memcpy(calculationTokenTable, tokenTable, sizeof(tokenTable));
-                swapForHint(x, y, partner[0], partner[1]);
-                if (checkForPossibility())
-                    moves.push_back({x, y, partner[0], partner[1]});
-            }
-        }
-    }
+// A move found by the move search, picked among all the legal ones.
+bool findLegalMove(LegalMove *move, unsigned pick) {
+    const std::vector<LegalMove> moves = legalMoves();
     if (moves.empty())
         return false;
     *move = moves[pick % moves.size()];
@@ -127,7 +111,7 @@ protected:
                 beginGame(mode, unsigned(m));
                 continue;
             }
-            Move move{};
+            LegalMove move{};
             if (!findLegalMove(&move, unsigned(rand()))) {
                 if (mode != 3) {
                     frame(0, 0, false); // the input step replaces the board
