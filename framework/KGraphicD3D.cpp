@@ -1,12 +1,16 @@
 #include "framework/KGraphicD3D.h"
 
 #include "platform/display.h"
+#include "platform/file_reader.h"
 #include "platform/image_decoder.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using platform::RenderDevice;
 
@@ -115,9 +119,11 @@ bool KGraphicD3D::loadPicture16(const char *filename, bool, bool hasAlpha) {
     return loadCommon(filename, true, hasAlpha);
 }
 
-// The decoder type of a file, from the extensions found anywhere in its name: case-sensitive, and the
-// last one found in this order wins. Null when none occurs.
-static const char *decoderTypeFor(const char *filename) {
+// The decoder type of a file, from the extensions found anywhere in its own name (the folders that
+// lead to it say nothing about it): case-sensitive, and the last one found in this order wins. Null
+// when none occurs.
+static const char *decoderTypeFor(const char *path) {
+    const std::string name(platform::fileNameOf(path));
     static const struct {
         const char *extension;
         const char *type;
@@ -125,7 +131,7 @@ static const char *decoderTypeFor(const char *filename) {
                   {".png", "PNG"}, {".pcx", "PCX"}, {".tif", "TIF"}};
     const char *chosen = nullptr;
     for (const auto &entry : kTypes)
-        if (std::strstr(filename, entry.extension) != nullptr)
+        if (name.find(entry.extension) != std::string::npos)
             chosen = entry.type;
     return chosen;
 }
@@ -136,11 +142,11 @@ bool KGraphicD3D::loadCommon(const char *filename, bool sixteenBits, bool hasAlp
         return false;
     std::snprintf(imageFileName, sizeof(imageFileName), "%s", filename);
 
-    // The file must open, and its name must say what it is.
-    FILE *probe = std::fopen(filename, "rb");
-    if (probe == nullptr)
+    // The file must open, without waiting on a FIFO in its place, and its name must say what it is.
+    const int probe = platform::openRegularFile(filename, platform::kMaxPictureFileBytes);
+    if (probe < 0)
         return false;
-    std::fclose(probe);
+    close(probe);
     const char *type = decoderTypeFor(filename);
     if (type == nullptr)
         return false;

@@ -1,6 +1,7 @@
 #include "framework/KSound.h"
 
 #include "platform/audio.h"
+#include "platform/file_reader.h"
 
 #include <SDL.h>
 #include <sys/resource.h>
@@ -27,8 +28,9 @@ const ov_callbacks KSound::ogg_CallBacks = {&KSound::oggRead, &KSound::oggSeek, 
 
 namespace {
 
-// Files larger than this are not sounds; it also keeps the size arithmetic far from overflow.
-constexpr long kMaxFileBytes = 256L << 20;
+// Files larger than this are not sounds (and decoded effects no longer); it also keeps the size
+// arithmetic far from overflow.
+constexpr long kMaxFileBytes = static_cast<long>(platform::kMaxSoundFileBytes);
 // loadFileToRam allocates this much beyond the file, zeroed, so that the in-place reads of
 // ParseWavHeader near the end of a file stay inside the allocation.
 constexpr long kFileSlack = 1024;
@@ -158,7 +160,8 @@ void KSound::clearSoundBuffer(int index, unsigned long size) {
 long KSound::loadFileToRam(const char *filename) {
     if (!filename)
         return 0;
-    FILE *file = std::fopen(filename, "rb");
+    // Only a regular file of a sound's size: a FIFO or a device in its place must not hold the game.
+    FILE *file = platform::openRegularFileStream(filename, platform::kMaxSoundFileBytes);
     if (!file)
         return 0;
     long size = -1;
@@ -248,7 +251,8 @@ bool KSound::loadSample(const char *filename, int volume, bool loop, short buffe
         buffer.reset();
     _ready = true;
 
-    if (filename && std::strstr(filename, ".ogg"))
+    // The file's own name says Ogg Vorbis, whatever the folders that lead to it are called.
+    if (filename && platform::fileNameOf(filename).find(".ogg") != std::string_view::npos)
         return loadOggSample(filename);
 
     long size = loadFileToRam(filename);
@@ -281,7 +285,7 @@ bool KSound::loadOggSample(const char *filename) {
     freeAllocatedData();
 
     // Measure: decode the whole stream once, only counting bytes.
-    FILE *file = std::fopen(filename, "rb");
+    FILE *file = platform::openRegularFileStream(filename, platform::kMaxSoundFileBytes);
     if (!file)
         return false;
     OggVorbis_File decoder;
@@ -309,7 +313,7 @@ bool KSound::loadOggSample(const char *filename) {
     _wavDataStart = _wavData.get();
 
     for (int i = 0; i < _soundBufferCount; ++i) {
-        file = std::fopen(filename, "rb");
+        file = platform::openRegularFileStream(filename, platform::kMaxSoundFileBytes);
         if (!file) {
             freeAllocatedData();
             return false;

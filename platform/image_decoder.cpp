@@ -1,8 +1,11 @@
 #include "platform/image_decoder.h"
 
+#include "platform/file_reader.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,53 +88,106 @@ static bool jpegSize(const uint8_t *data, size_t size, uint64_t &width, uint64_t
     return false;
 }
 
-// Refuses pictures whose header asks for more than any texture can hold: decoders allocate the
-// whole picture before reading it, and a damaged header would have them allocate and fill gigabytes.
-static bool announcedSizeIsReasonable(const std::vector<uint8_t> &bytes, const char *type) {
-    constexpr uint64_t kMaxSide = 16384;
-    const uint8_t *data = bytes.data();
-    const size_t size = bytes.size();
+// What a picture's header announces, and the most pixels a file of its size can really describe in
+// that format, from the densest encoding real files reach (runs of one colour, deflate at its best).
+struct Announced {
     uint64_t width = 0, height = 0;
-    bool known = false;
-    if (std::strcmp(type, "TGA") == 0 && size >= 18) {
-        width = littleEndian16(data + 12);
-        height = littleEndian16(data + 14);
-        known = true;
-    } else if (std::strcmp(type, "BMP") == 0 && size >= 26) {
-        auto w = static_cast<int32_t>(littleEndian32(data + 18)),
-             h = static_cast<int32_t>(littleEndian32(data + 22));
-        width = w < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(w)) : static_cast<uint64_t>(w);
-        height = h < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(h)) : static_cast<uint64_t>(h);
-        known = littleEndian32(data + 14) >= 40; // the 12-byte header stores 16-bit sizes: always small
-    } else if (std::strcmp(type, "PCX") == 0 && size >= 12) {
-        width = static_cast<uint64_t>(std::abs(static_cast<int>(littleEndian16(data + 8)) -
-                                               static_cast<int>(littleEndian16(data + 4)))) +
-                1;
-        height = static_cast<uint64_t>(std::abs(static_cast<int>(littleEndian16(data + 10)) -
-                                                static_cast<int>(littleEndian16(data + 6)))) +
-                 1;
-        known = true;
-    } else if (std::strcmp(type, "PNG") == 0 && size >= 24) {
-        width = bigEndian32(data + 16);
-        height = bigEndian32(data + 20);
-        known = true;
-    } else if (std::strcmp(type, "JPG") == 0) {
-        known = jpegSize(data, size, width, height);
-    } else if (std::strcmp(type, "TIF") == 0) {
-        known = tiffSize(data, size, width, height);
-    }
-    return !known || (width <= kMaxSide && height <= kMaxSide);
+    uint64_t backedPixels = UINT64_MAX;
+};
+
+static uint64_t payloadAfter(size_t size, uint64_t start) {
+    return size > start ? size - start : 0;
 }
 
-static bool readWholeFile(const char *path, std::vector<uint8_t> &bytes) {
-    std::unique_ptr<FILE, int (*)(FILE *)> file(std::fopen(path, "rb"), std::fclose);
-    if (!file)
+static uint64_t sideOf(int32_t value) {
+    return value < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+}
+
+static bool tgaAnnounces(const uint8_t *data, size_t size, Announced &a) {
+    if (size < 18)
         return false;
-    uint8_t chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file.get())) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    return !std::ferror(file.get());
+    a.width = littleEndian16(data + 12);
+    a.height = littleEndian16(data + 14);
+    const uint64_t depth = std::max<uint64_t>(data[16], 1);
+    const uint64_t mapBytes = static_cast<uint64_t>(littleEndian16(data + 5)) * ((data[7] + 7u) / 8u);
+    const uint64_t payload = payloadAfter(size, 18u + data[0] + mapBytes);
+    const uint8_t type = data[2];
+    if (type >= 1 && type <= 3) // stored: every pixel is in the file
+        a.backedPixels = payload * 8 / depth;
+    else if (type >= 9 && type <= 11) // runs of up to 128 pixels: a header byte and one value each
+        a.backedPixels = payload * 128 / (1 + (depth + 7) / 8);
+    return true;
+}
+
+static bool bmpAnnounces(const uint8_t *data, size_t size, Announced &a) {
+    if (size < 26)
+        return false;
+    const uint64_t payload = payloadAfter(size, littleEndian32(data + 10));
+    if (littleEndian32(data + 14) < 40) { // the 12-byte header: 16-bit sizes, stored rows
+        a.width = littleEndian16(data + 18);
+        a.height = littleEndian16(data + 20);
+        a.backedPixels = payload * 8 / std::max<uint32_t>(littleEndian16(data + 24), 1);
+        return true;
+    }
+    if (size < 34)
+        return false;
+    a.width = sideOf(static_cast<int32_t>(littleEndian32(data + 18)));
+    a.height = sideOf(static_cast<int32_t>(littleEndian32(data + 22)));
+    const uint32_t bits = std::max<uint32_t>(littleEndian16(data + 28), 1);
+    const uint32_t compression = littleEndian32(data + 30);
+    if (compression == 0 || compression == 3 || compression == 6) // stored rows
+        a.backedPixels = payload * 8 / bits;
+    else if (compression == 1 || compression == 2) // runs of up to 255 pixels in two bytes
+        a.backedPixels = payload * 256;
+    return true;
+}
+
+static bool pcxAnnounces(const uint8_t *data, size_t size, Announced &a) {
+    if (size < 128)
+        return false;
+    a.width = static_cast<uint64_t>(std::abs(static_cast<int>(littleEndian16(data + 8)) -
+                                             static_cast<int>(littleEndian16(data + 4)))) +
+              1;
+    a.height = static_cast<uint64_t>(std::abs(static_cast<int>(littleEndian16(data + 10)) -
+                                              static_cast<int>(littleEndian16(data + 6)))) +
+               1;
+    // Runs of up to 63 bytes of a plane's row in two bytes.
+    a.backedPixels = payloadAfter(size, 128) * 32 * 8 / std::max<uint8_t>(data[3], 1);
+    return true;
+}
+
+// Refuses pictures whose header asks for more than the file can back, or for more than any picture of
+// the game needs: decoders allocate the whole picture before reading it, and a forged header would
+// have them allocate and fill gigabytes.
+static bool announcedSizeIsReasonable(const std::vector<uint8_t> &bytes, const char *type) {
+    const uint8_t *data = bytes.data();
+    const size_t size = bytes.size();
+    Announced a;
+    bool known = false;
+    if (std::strcmp(type, "TGA") == 0) {
+        known = tgaAnnounces(data, size, a);
+    } else if (std::strcmp(type, "BMP") == 0) {
+        known = bmpAnnounces(data, size, a);
+    } else if (std::strcmp(type, "PCX") == 0) {
+        known = pcxAnnounces(data, size, a);
+    } else if (std::strcmp(type, "PNG") == 0 && size >= 24) {
+        a.width = bigEndian32(data + 16);
+        a.height = bigEndian32(data + 20);
+        a.backedPixels = static_cast<uint64_t>(size) * 8 * 1032; // one bit a pixel, deflate at its best
+        known = true;
+    } else if (std::strcmp(type, "JPG") == 0) {
+        known = jpegSize(data, size, a.width, a.height);
+        a.backedPixels = static_cast<uint64_t>(size) * 1024; // a few bits for each block of one colour
+    } else if (std::strcmp(type, "TIF") == 0) {
+        known = tiffSize(data, size, a.width, a.height);
+        a.backedPixels = static_cast<uint64_t>(size) * 8 * 2048; // one bit a pixel, LZW at its best
+    }
+    if (!known)
+        return true;
+    if (a.width > kMaxPictureSide || a.height > kMaxPictureSide)
+        return false;
+    const uint64_t pixels = a.width * a.height;
+    return pixels <= kMaxPicturePixels && pixels <= a.backedPixels;
 }
 
 bool decodeImageFile(const char *path, const char *type, DecodedImage &image) {
@@ -139,9 +195,7 @@ bool decodeImageFile(const char *path, const char *type, DecodedImage &image) {
     if (path == nullptr || type == nullptr)
         return false;
     std::vector<uint8_t> bytes;
-    if (!readWholeFile(path, bytes) || bytes.empty())
-        return false;
-    if (bytes.size() > 0x7FFFFFFFu)
+    if (!readRegularFile(path, kMaxPictureFileBytes, bytes) || bytes.empty())
         return false;
     if (std::strcmp(type, "PNG") == 0 && !isCompletePng(bytes.data(), bytes.size()))
         return false;

@@ -15,8 +15,15 @@ struct DecodedImage {
     std::vector<uint32_t> argb; // ARGB8888, top row first
 };
 
+// The largest picture decoded: sixteen times the game's largest sheet (1024 x 1024), and no side longer
+// than a texture may be.
+constexpr uint64_t kMaxPicturePixels = 4096ull * 4096;
+constexpr uint64_t kMaxPictureSide = 16384;
+
 // Decodes the file with the named SDL2_image type ("TGA", "JPG", "BMP", "PNG", "PCX", "TIF"); the
-// type is never guessed from the content. False for missing, empty or undecodable files.
+// type is never guessed from the content. False for missing, empty or undecodable files, for anything
+// but a regular file, and for a header announcing more pixels than the file backs or than the largest
+// picture.
 bool decodeImageFile(const char *path, const char *type, DecodedImage &image);
 
 // True when the bytes are a PNG whose chunks are all complete, ending with IEND. A truncated PNG can

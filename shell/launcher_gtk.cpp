@@ -1,11 +1,13 @@
 #include "shell/launcher_gtk.h"
 
 #include "framework/KMiscTools.h"
+#include "platform/file_reader.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -94,8 +96,21 @@ gboolean onDrawn(GtkWidget *, cairo_t *, gpointer data) {
 GtkWidget *loadPreview(int skin) {
     std::string name = "data/skins/" + std::to_string(skin) + "/preview.png";
     std::string path = KMiscTools::makeFilePath(name.c_str());
-    GdkPixbuf *picture =
-        gdk_pixbuf_new_from_file_at_size(path.c_str(), kPreviewWidth, kPreviewHeight, nullptr);
+    // Read by the framework's own rules (a regular file of a picture's size, never a FIFO that would
+    // hold the dialog), then decoded from memory.
+    std::vector<uint8_t> bytes;
+    GdkPixbuf *picture = nullptr;
+    if (platform::readRegularFile(path.c_str(), platform::kMaxPictureFileBytes, bytes)) {
+        GdkPixbufLoader *loader = gdk_pixbuf_loader_new();
+        gdk_pixbuf_loader_set_size(loader, kPreviewWidth, kPreviewHeight);
+        const bool complete = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), nullptr);
+        if (gdk_pixbuf_loader_close(loader, nullptr) && complete) {
+            picture = gdk_pixbuf_loader_get_pixbuf(loader);
+            if (picture)
+                g_object_ref(picture);
+        }
+        g_object_unref(loader);
+    }
     GtkWidget *image = picture ? gtk_image_new_from_pixbuf(picture) : gtk_image_new();
     if (picture)
         g_object_unref(picture);

@@ -6,11 +6,13 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <future>
 #include <random>
 
@@ -178,3 +180,76 @@ TEST(DamagedPictures, EmptyAndMissingFilesAndFolders) {
 }
 
 } // namespace
+
+namespace {
+
+// An 18-byte TGA header (stored or run-length, 8 or 32 bits) announcing a size, then `payload` zero
+// bytes.
+std::vector<uint8_t> tgaAnnouncing(uint8_t type, int width, int height, uint8_t bits, size_t payload) {
+    std::vector<uint8_t> bytes(18 + payload, 0);
+    bytes[2] = type;
+    bytes[12] = static_cast<uint8_t>(width);
+    bytes[13] = static_cast<uint8_t>(width >> 8);
+    bytes[14] = static_cast<uint8_t>(height);
+    bytes[15] = static_cast<uint8_t>(height >> 8);
+    bytes[16] = bits;
+    return bytes;
+}
+
+Picture solid(int width, int height) {
+    return {width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height, 0xFF336699u)};
+}
+
+} // namespace
+
+// A header may not announce more pixels than its file can back for its format, allowing for what real
+// files compress to, nor more than sixteen times the largest sheet; FIFOs and devices in a picture's
+// place are refused without being read. None of them may hold the game.
+TEST(DamagedPictures, ForgedSizesAndStrangeFilesAreRefused) {
+    window();
+    namespace fs = std::filesystem;
+    const fs::path folder = scratch() / "forged";
+    fs::create_directories(folder);
+    auto path = [&](const char *name) { return (folder / name).string(); };
+    writeBytes(path("huge-3k.tga"), tgaAnnouncing(2, 16384, 16384, 32, 3000));
+    writeBytes(path("big-3k.tga"), tgaAnnouncing(2, 2000, 2000, 32, 3000));
+    writeBytes(path("runs-3k.tga"), tgaAnnouncing(10, 1000, 1000, 32, 3000));
+    writeBytes(path("over-cap.tga"), tgaAnnouncing(11, 4097, 4096, 8, 300000));
+    writeTGA(path("solid-runs.tga"), solid(1024, 1024), 32, true);
+    ASSERT_TRUE(writePNG(path("solid.png"), solid(2048, 2048)));
+    ASSERT_TRUE(writeJPEG(path("solid.jpg"), solid(1024, 1024)));
+    writeTGA(path("stored.tga"), gradient(40, 30), 24, false);
+    ASSERT_EQ(mkfifo(path("fifo.tga").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", path("zero.tga"));
+    const struct {
+        const char *name;
+        bool loads;
+    } cases[] = {
+        {"huge-3k.tga", false},   {"big-3k.tga", false}, {"runs-3k.tga", false}, {"over-cap.tga", false},
+        {"solid-runs.tga", true}, {"solid.png", true},   {"solid.jpg", true},    {"stored.tga", true},
+        {"fifo.tga", false},      {"zero.tga", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = path(c.name);
+        // Away from the test's thread, so that a load that never returns fails instead of hanging.
+        auto decoding = std::async(std::launch::async, [file] {
+            platform::DecodedImage image;
+            const bool decoded = platform::decodeImageFile(file.c_str(),
+                                                           file.find(".png") != std::string::npos   ? "PNG"
+                                                           : file.find(".jpg") != std::string::npos ? "JPG"
+                                                                                                    : "TGA",
+                                                           image);
+            SDL_TLSCleanup();
+            return decoded;
+        });
+        if (decoding.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "decoding never finished";
+            std::fflush(nullptr);
+            std::_Exit(1);
+        }
+        EXPECT_EQ(decoding.get(), c.loads);
+        KGraphicD3D image;
+        EXPECT_EQ(image.loadPicture(file.c_str(), true, true), c.loads);
+    }
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 using namespace testsupport;
 
@@ -134,29 +135,44 @@ TEST_F(ImageLoading, ColourKeyClearsExactlyTheKeyColour) {
     EXPECT_EQ(out.at(2, 0), 0xFF00FF00u);
 }
 
-TEST_F(ImageLoading, TheNameDecidesTheDecoder) {
+// The file's own name, and nothing of the folders that lead to it, decides the decoder: every
+// extension found in it counts, case-sensitively, and the last in the order TGA, JPEG, BMP, PNG, PCX,
+// TIFF wins. Each file here holds a TGA picture.
+TEST_F(ImageLoading, TheFilesOwnNameDecidesTheDecoder) {
     const Picture picture = gradient(8, 8);
-    writeTGA(file("upper.TGA"), picture, 24, false);
-    writeTGA(file("plain.tga"), picture, 24, false);
-    writeTGA(file("noext"), picture, 24, false);
-    std::filesystem::create_directories(scratch() / "art.jpg");
-    writeTGA(file("art.jpg/inside.tga"), picture, 24, false);
-
+    const struct {
+        const char *name;
+        bool loads;
+    } cases[] = {
+        {"plain.tga", true},
+        {"inst.png/bomb.tga", true},
+        {"art.jpg/x.tif/inside.tga", true},
+        {"a b#1%20?é.bmp/gem01.tga", true},
+        {"stage.tga.bak", true}, // the extension may stand anywhere in the name
+        {"upper.TGA", false},    // not recognised in capitals
+        {"noext", false},        // no extension at all
+        {"folder.tga/noext", false},
+        {"sheet.tga.png", false}, // read as PNG, which comes later: it does not decode
+        {"sheet.png.tga", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::create_directories(std::filesystem::path(file(c.name)).parent_path());
+        writeTGA(file(c.name), picture, 24, false);
+        KGraphicD3D image;
+        EXPECT_EQ(image.loadPicture(file(c.name).c_str(), true, true), c.loads);
+        EXPECT_EQ(image._surface != nullptr, c.loads);
+        EXPECT_STREQ(image.imageFileName, file(c.name).c_str());
+    }
+    // Unknown names and missing files fail without touching the sizes; a name that decodes as the
+    // wrong type counts as a 0 x 0 picture.
     KGraphicD3D image;
     ASSERT_TRUE(image.loadPicture(file("plain.tga").c_str(), true, true));
-    EXPECT_STREQ(image.imageFileName, file("plain.tga").c_str());
-    // Unknown names and missing files fail without touching the sizes.
     EXPECT_FALSE(image.loadPicture(file("upper.TGA").c_str(), true, true));
-    EXPECT_EQ(image._surface, nullptr);
-    EXPECT_EQ(image.getWidth(), 8);
-    EXPECT_FALSE(image.loadPicture(file("noext").c_str(), true, true));
     EXPECT_FALSE(image.loadPicture(file("missing.tga").c_str(), true, true));
-    EXPECT_EQ(image.getWidth(), 8);
     EXPECT_FALSE(image.loadPicture(nullptr, true, true));
-    // ".jpg" in the folder comes later in the order than ".tga": read as JPEG, it fails to decode and
-    // counts as a 0 x 0 picture.
-    EXPECT_FALSE(image.loadPicture(file("art.jpg/inside.tga").c_str(), true, true));
-    EXPECT_EQ(image._surface, nullptr);
+    EXPECT_EQ(image.getWidth(), 8);
+    EXPECT_FALSE(image.loadPicture(file("sheet.png.tga").c_str(), true, true));
     EXPECT_EQ(image.getWidth(), 0);
     EXPECT_EQ(image.getHeight(), 0);
 }

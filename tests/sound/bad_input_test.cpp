@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+
 #include <random>
+#include <sys/stat.h>
 
 using namespace soundtest;
 
@@ -93,16 +96,45 @@ TEST_F(BadInputTest, DataLongerThanTheFileIsCutToTheBytesPresent) {
     EXPECT_EQ(rms(out, 0, 2206, 2305), 0.0) << "nothing beyond the file is played";
 }
 
-TEST_F(BadInputTest, OggNameTestIsCaseSensitive) {
-    std::vector<uint8_t> wav = smallWav();
-    std::vector<uint8_t> ogg = oggImage(tone(44100, 1, 0.2, 1000, 0.5));
+// The file's own name says Ogg Vorbis (".ogg" anywhere in it, in lower case); the folders that lead
+// to it say nothing. A FIFO or a device in a sound's place is refused without being read.
+TEST_F(BadInputTest, TheFilesOwnNameSaysOggAndOnlyFilesLoad) {
+    const std::vector<uint8_t> wav = smallWav();
+    const std::vector<uint8_t> ogg = oggImage(tone(44100, 1, 0.2, 1000, 0.5));
+    std::filesystem::create_directories(dir.path("tunes.ogg"));
+    std::filesystem::create_directories(dir.path("a b#%?é.wav"));
+    ASSERT_EQ(mkfifo(dir.path("fifo.wav").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.path("fifo.ogg").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path("zero.wav"));
+    std::filesystem::create_symlink("/dev/zero", dir.path("zero.ogg"));
+    const struct {
+        const char *name;
+        const std::vector<uint8_t> *bytes; // null: already there
+        bool loads;
+        unsigned long length;
+    } cases[] = {
+        {"wave.OGG", &wav, true, 4410},            // read as WAV
+        {"real.OGG", &ogg, false, 0},              // Ogg read as WAV
+        {"real.ogg", &ogg, true, 8820 * 2},        // 0.2 s of 16-bit mono
+        {"wave.ogg", &wav, false, 0},              // WAV read as Ogg
+        {"tunes.ogg/click.wav", &wav, true, 4410}, // the folder's name does not count
+        {"a b#%?é.wav/good.ogg", &ogg, true, 8820 * 2},
+        {"fifo.wav", nullptr, false, 0},
+        {"fifo.ogg", nullptr, false, 0},
+        {"zero.wav", nullptr, false, 0},
+        {"zero.ogg", nullptr, false, 0},
+    };
     KSound sound;
-    EXPECT_TRUE(sound.loadSample(dir.write("wave.OGG", wav).c_str(), 100, false, 1)) << "read as WAV";
-    EXPECT_EQ(sound._wavLength, 4410u);
-    EXPECT_FALSE(sound.loadSample(dir.write("real.OGG", ogg).c_str(), 100, false, 1)) << "Ogg read as WAV";
-    EXPECT_TRUE(sound.loadSample(dir.write("real.ogg", ogg).c_str(), 100, false, 1));
-    EXPECT_EQ(sound._wavLength, 8820u * 2) << "0.2 s of 16-bit mono";
-    EXPECT_FALSE(sound.loadSample(dir.write("wave.ogg", wav).c_str(), 100, false, 1)) << "WAV read as Ogg";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = c.bytes ? dir.write(c.name, *c.bytes) : dir.path(c.name);
+        EXPECT_EQ(sound.loadSample(file.c_str(), 100, false, 1), c.loads);
+        if (c.loads) {
+            EXPECT_EQ(sound._wavLength, c.length);
+        }
+        KSound stream;
+        EXPECT_EQ(stream.loadStream(file.c_str()), c.bytes == &ogg);
+    }
 }
 
 TEST_F(BadInputTest, DamagedOggEffectsAreRefusedOrPlayWhatIsThere) {
