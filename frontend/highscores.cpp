@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "framework/KGraphicD3D.h"
 #include "framework/KMiscTools.h"
@@ -39,19 +41,81 @@ bool isBetter(long mode, uint32_t value, uint32_t stored) {
     return lowerIsBetter(mode) ? value < stored : value > stored;
 }
 
+// The tables in force when their files are missing.
+constexpr sHighScores kInitial60sec = makeTable({600, 600, 450, 350, 300, 200, 100, 30, 20, 10, 10, 10, 10});
+constexpr sHighScores kInitial5Min =
+    makeTable({400, 300, 200, 100, 300, 200, 100, 300, 200, 100, 100, 100, 100});
+constexpr sHighScores kInitialMillion =
+    makeTable({9432, 9432, 12610, 15697, 9432, 12610, 15697, 9432, 12610, 15697, 15697, 15697, 15697});
+constexpr sHighScores kInitialRelax = makeTable({250, 200, 100, 300, 200, 100, 300, 200, 80, 0, 0, 0, 0});
+
 } // namespace
 
-sHighScores score60sec = makeTable({600, 600, 450, 350, 300, 200, 100, 30, 20, 10, 10, 10, 10});
-sHighScores score5Min = makeTable({400, 300, 200, 100, 300, 200, 100, 300, 200, 100, 100, 100, 100});
-sHighScores scoreMillion =
-    makeTable({9432, 9432, 12610, 15697, 9432, 12610, 15697, 9432, 12610, 15697, 15697, 15697, 15697});
-sHighScores scoreRelax = makeTable({250, 200, 100, 300, 200, 100, 300, 200, 80, 0, 0, 0, 0});
+sHighScores score60sec = kInitial60sec;
+sHighScores score5Min = kInitial5Min;
+sHighScores scoreMillion = kInitialMillion;
+sHighScores scoreRelax = kInitialRelax;
 
 const sHighScores bscore60sec = makeTable({600, 450, 400, 350, 300, 200, 100, 90, 50, 0, 0, 0, 0});
 const sHighScores bscore5Min = makeTable({3000, 2000, 1000, 3000, 2000, 1000, 3000, 2000, 1000, 0, 0, 0, 0});
 const sHighScores bscoreMillion =
     makeTable({9432, 12610, 15697, 9432, 12610, 15697, 9432, 12610, 15697, 0, 0, 0, 0});
 const sHighScores bscoreRelax = makeTable({300, 200, 100, 300, 200, 100, 300, 200, 100, 0, 0, 0, 0});
+
+namespace {
+
+// What this run did to a table since it was last saved. Another copy of the game may have saved the
+// same file meanwhile, so a save merges this run's results into what is on disk instead of writing
+// the table as this run remembers it.
+struct PendingResult {
+    long difficulty;
+    uint32_t value;
+    char name[32];
+};
+struct TableJournal {
+    bool reset = false; // the player reset the tables: the file's rows give way to this run's
+    std::vector<PendingResult> pending;
+};
+TableJournal journals[4];
+
+// Index of a live table (the mode it belongs to), or -1 for any other table.
+int liveTableIndex(const sHighScores *table) {
+    const sHighScores *live[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
+    for (int i = 0; i < 4; i++)
+        if (table == live[i])
+            return i;
+    return -1;
+}
+
+const sHighScores &initialTable(int index) {
+    static const sHighScores *initial[4] = {&kInitial60sec, &kInitial5Min, &kInitialMillion, &kInitialRelax};
+    return *initial[index];
+}
+
+// The insertion rule on one table; false when the result beats no row.
+bool insertInto(sHighScores &table, long mode, long difficulty, uint32_t value, const char *name) {
+    if (difficulty < 0 || difficulty > 3)
+        return false;
+    sHighEntry *group = &table.players[difficulty * 3];
+    for (int rank = 0; rank < 3; rank++) {
+        if (!isBetter(mode, value, group[rank].score))
+            continue;
+        for (int row = 2; row > rank; row--) {
+            group[row] = group[row - 1];
+            // A damaged name without its 0 byte moves as the 31 characters it shows.
+            group[row].name[sizeof(group[row].name) - 1] = 0;
+        }
+        sHighEntry &entry = group[rank];
+        std::memset(entry.name, 0, sizeof(entry.name));
+        if (name)
+            std::strncpy(entry.name, name, sizeof(entry.name) - 1);
+        entry.score = value;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
 
 sHighScores *highScoreTable(long mode) {
     switch (mode) {
@@ -74,32 +138,58 @@ bool qualifiesForHighScore(long mode, long difficulty, uint32_t value) {
 }
 
 void insertHighScore(long mode, long difficulty, uint32_t value, const char *name) {
-    if (difficulty < 0 || difficulty > 3)
+    sHighScores *table = highScoreTable(mode);
+    if (!insertInto(*table, mode, difficulty, value, name))
         return;
-    sHighEntry *group = &highScoreTable(mode)->players[difficulty * 3];
-    for (int rank = 0; rank < 3; rank++) {
-        if (!isBetter(mode, value, group[rank].score))
-            continue;
-        for (int row = 2; row > rank; row--)
-            group[row] = group[row - 1];
-        sHighEntry &entry = group[rank];
-        std::memset(entry.name, 0, sizeof(entry.name));
-        if (name)
-            std::strncpy(entry.name, name, sizeof(entry.name) - 1);
-        entry.score = value;
-        return;
-    }
+    PendingResult result{difficulty, value, {}};
+    if (name)
+        std::strncpy(result.name, name, sizeof(result.name) - 1);
+    journals[liveTableIndex(table)].pending.push_back(result);
 }
 
 void loadHigh(sHighScores *table, const char *filename) {
-    readRecordFile(filename, table, sizeof(*table));
+    if (readRecordFile(filename, table, sizeof(*table)) == kRecordUnreadable)
+        reportUnreadableFile(filename);
 }
 
 void saveHigh(sHighScores *table, const char *filename) {
-    writeRecordFile(filename, table, sizeof(*table));
+    const int index = liveTableIndex(table);
+    if (index < 0) {
+        writeRecordFile(filename, table, sizeof(*table));
+        return;
+    }
+    // Read, merge and write under a lock, so that a result another copy of the game saved meanwhile
+    // is kept, and this run's results enter it by the same rule as they entered this run's table.
+    TableJournal &journal = journals[index];
+    const std::string path(filename);
+    FolderLock lock(path.c_str());
+    // After a reset, this run's table (results since the reset included) is the table now; a file
+    // that vanished takes it too. Otherwise this run's results go into what the file holds.
+    sHighScores merged = *table;
+    if (!journal.reset) {
+        sHighScores onDisk = initialTable(index);
+        const long read = readRecordFile(path.c_str(), &onDisk, sizeof(onDisk));
+        if (read == kRecordUnreadable) {
+            reportUnreadableFile(path.c_str());
+            return;
+        }
+        if (read != kRecordMissing) {
+            merged = onDisk;
+            for (const PendingResult &result : journal.pending)
+                insertInto(merged, index, result.difficulty, result.value, result.name);
+        }
+    }
+    if (!writeRecordFile(path.c_str(), &merged, sizeof(merged)))
+        return; // kept for the next save
+    *table = merged;
+    journal.pending.clear();
+    journal.reset = false;
 }
 
 void loadHighScores() {
+    // This run's results are counted from here.
+    for (TableJournal &journal : journals)
+        journal = TableJournal{};
     loadHigh(&score60sec, KMiscTools::makeFilePath(kFile60sec));
     loadHigh(&score5Min, KMiscTools::makeFilePath(kFile5Min));
     loadHigh(&scoreRelax, KMiscTools::makeFilePath(kFileRelax));
@@ -118,6 +208,10 @@ void resetScores() {
     scoreMillion = bscoreMillion;
     score5Min = bscore5Min;
     score60sec = bscore60sec;
+    for (TableJournal &journal : journals) {
+        journal.reset = true;
+        journal.pending.clear();
+    }
 }
 
 long getHours(long seconds) {

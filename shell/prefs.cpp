@@ -5,6 +5,7 @@
 #include "shell/files.h"
 
 #include <bit>
+#include <string>
 
 // prefs.raw is the in-memory record as it stands, and it is little-endian.
 static_assert(std::endian::native == std::endian::little);
@@ -25,7 +26,11 @@ int32_t sliderToPercent(int32_t position) {
 }
 
 void loadPrefs() {
-    if (readRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs)) < 0)
+    const char *path = KMiscTools::makeFilePath(kPrefsFile);
+    const long read = readRecordFile(path, &prefs, sizeof(prefs));
+    if (read == kRecordUnreadable)
+        reportUnreadableFile(path);
+    if (read < 0)
         return;
     if (prefs.difficulty < 0)
         prefs.difficulty = 0;
@@ -39,5 +44,12 @@ void loadPrefs() {
 }
 
 void savePrefs() {
-    writeRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs));
+    const std::string path = KMiscTools::makeFilePath(kPrefsFile);
+    // A file that is there but cannot be read (left by another user, say) is not this run's to replace.
+    sPrefs onDisk{};
+    if (readRecordFile(path.c_str(), &onDisk, sizeof(onDisk)) == kRecordUnreadable) {
+        reportUnreadableFile(path.c_str());
+        return;
+    }
+    writeRecordFile(path.c_str(), &prefs, sizeof(prefs));
 }

@@ -24,7 +24,9 @@ constexpr sPrefs kDefaultPrefs{100, 100, 0, 1, 0, 0, 0};
 int32_t sliderToPercent(int32_t position);
 
 // Reads prefs.raw (a short file replaces only the bytes it holds), corrects the difficulty and the mode,
-// and applies the stored volumes. A missing file leaves the defaults and applies nothing.
+// and applies the stored volumes. A missing file leaves the defaults and applies nothing; so does one
+// that cannot be read, which is reported on stderr.
 void loadPrefs();
-// Writes prefs.raw; a file that cannot be written keeps its old contents.
+// Writes prefs.raw; a file that cannot be written, or that exists but cannot be read, keeps its old
+// contents.
 void savePrefs();

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "../shell/temp_folder.h"
 #include "frontend/highscores.h"
@@ -19,6 +24,7 @@ protected:
         score5Min = kInitialTables[1];
         scoreMillion = kInitialTables[2];
         scoreRelax = kInitialTables[3];
+        loadHighScores(); // nothing to read yet: a run starts with no results of its own
     }
     static std::string nameOf(const sHighScores &table, int row) {
         return std::string(table.players[row].name, strnlen(table.players[row].name, 32));
@@ -128,14 +134,93 @@ TEST_F(HighScoresTest, ShortMissingAndDamagedFiles) {
     EXPECT_EQ(score60sec.players[1].score, 600u);
     EXPECT_EQ(score5Min.players[0].score, 400u) << "a missing file leaves the table alone";
 
-    // A name filling its 32 bytes reads as 31 characters when it moves down.
+    // A name filling its 32 bytes moves down as the 31 characters it shows, ended by its 0 byte.
     bytes.assign(468, 'q');
     folder.write("data/s5mn", bytes);
     loadHighScores();
     insertHighScore(1, 0, 0xffffffffu, "top");
     EXPECT_EQ(nameOf(score5Min, 0), "top");
-    EXPECT_EQ(std::memcmp(score5Min.players[1].name, std::string(32, 'q').data(), 32), 0)
-        << "moved rows keep their bytes";
+    for (int row : {1, 2})
+        EXPECT_EQ(nameOf(score5Min, row), std::string(31, 'q')) << "row " << row;
+}
+
+// Two copies of the game on the same files: each save merges its own new results into what the other
+// saved, by the same insertion rule, so no saved result is lost.
+TEST_F(HighScoresTest, TwoCopiesOfTheGameLoseNoResult) {
+    loadHighScores();
+    // The other copy, started at the same time, saves first.
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        insertHighScore(0, 1, 5000, "bea");
+        saveHighScores();
+        _exit(0);
+    }
+    waitpid(other, nullptr, 0);
+    insertHighScore(0, 1, 4000, "abe");
+    insertHighScore(2, 0, 100, "fast"); // a table the other copy did not touch
+    saveHighScores();
+    for (int pass = 0; pass < 2; pass++) { // what was merged is not merged twice
+        loadHighScores();
+        EXPECT_EQ(nameOf(score60sec, 3), "bea");
+        EXPECT_EQ(score60sec.players[3].score, 5000u);
+        EXPECT_EQ(nameOf(score60sec, 4), "abe");
+        EXPECT_EQ(score60sec.players[5].score, 350u);
+        EXPECT_EQ(nameOf(scoreMillion, 0), "fast");
+        saveHighScores();
+    }
+
+    // Six copies saving at once: every result that earns a place keeps it.
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> copies;
+    for (uint32_t copy = 0; copy < 6; copy++) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(start[1]);
+            loadHighScores();
+            char go;
+            (void)!read(start[0], &go, 1); // all start together when the pipe closes
+            insertHighScore(1, 2, 10000 + copy,
+                            ("copy" + std::string(1, static_cast<char>('a' + copy))).c_str());
+            saveHighScores();
+            _exit(0);
+        }
+        copies.push_back(pid);
+    }
+    close(start[0]);
+    close(start[1]);
+    for (pid_t pid : copies)
+        waitpid(pid, nullptr, 0);
+    loadHighScores();
+    for (int rank = 0; rank < 3; rank++) {
+        EXPECT_EQ(score5Min.players[6 + rank].score, 10005u - rank);
+        EXPECT_EQ(nameOf(score5Min, 6 + rank), "copy" + std::string(1, static_cast<char>('f' - rank)));
+    }
+}
+
+// A table that is there but cannot be read is left as it is, said once; the others are saved.
+TEST_F(HighScoresTest, AnUnreadableTableIsLeftAlone) {
+    chmod(folder.root().c_str(), 0777);
+    chmod(folder.path("data").c_str(), 0777);
+    const std::vector<unsigned char> theirs(468, 'z');
+    folder.write("data/s60", theirs);
+    chmod(folder.path("data/s60").c_str(), geteuid() == 0 ? 0600 : 0000);
+    asPlayer([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        testing::internal::CaptureStderr();
+        loadHighScores();
+        insertHighScore(0, 0, 100000, "me");
+        saveHighScores();
+        saveHighScores();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("s60 exists but cannot be read"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    });
+    chmod(folder.path("data/s60").c_str(), 0600);
+    EXPECT_EQ(folder.read("data/s60"), theirs);
+    EXPECT_EQ(folder.read("data/s5mn").size(), 468u);
 }
 
 TEST(HighScoreTimes, HoursMinutesSeconds) {

@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "framework/KMiscTools.h"
 
@@ -46,4 +50,30 @@ inline std::vector<unsigned char> littleEndian(std::initializer_list<int32_t> va
         for (int i = 0; i < 4; i++)
             bytes.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i)));
     return bytes;
+}
+
+// Runs the body as a player without special rights, so that file permissions count: as the superuser
+// (CI runs as root) in a child process that takes the identity of "nobody"; otherwise as it is, in
+// a child too. The child's failures are reported here.
+inline void asPlayer(const std::function<void()> &body) {
+    fflush(stdout);
+    fflush(stderr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        body();
+        fflush(stdout);
+        fflush(stderr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the player's part failed (see above)";
+}
+
+// The uid the player of asPlayer has.
+inline uid_t playerUid() {
+    return geteuid() == 0 ? 65534 : geteuid();
 }
