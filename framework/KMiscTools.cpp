@@ -97,6 +97,10 @@ unsigned long KMiscTools::getTheTicks() {
     return getMilliseconds();
 }
 
+std::string KMiscTools::makeFileURL(const char *path) {
+    return platform::fileURL(path ? path : "");
+}
+
 void KMiscTools::launchURL(char *url, bool maximised) {
     if (url == nullptr)
         return;

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <string>
 
 // What the browser-opening thread receives; the thread owns and frees it.
 struct URLParms {
@@ -28,8 +29,12 @@ public:
     static unsigned long getMilliseconds();
     static unsigned long getTheTicks();
 
+    // The file:// address of a full path (as makeFilePath gives it), each component percent-encoded.
+    static std::string makeFileURL(const char *path);
+
     // Opens an address in the user's browser on a detached thread; returns after about 100 ms
-    // without waiting for the browser. Failure is not reported.
+    // without waiting for the browser. A full local path is opened as its file:// address. Failure is
+    // not reported.
     static void launchURL(char *url, bool maximised);
 
     // Calls the callback for each entry matching the pattern (folder part, then a wildcard name),

@@ -1,6 +1,7 @@
 #include "frontend/menu.h"
 
 #include <cstdio>
+#include <string>
 
 #include "framework/KGraphicD3D.h"
 #include "framework/KInput.h"
@@ -59,10 +60,9 @@ void doCreditsLinks(long x, long y) {
     // Every area hit opens its address; the program then ends at the close of this frame.
     if (insideOpen(layout::kCreditsFrameworkLink, x, y)) {
         // The help page is a file of the data folder: its full address is known only at run time.
-        char helpPage[2048];
-        std::snprintf(helpPage, sizeof(helpPage), "file://%s",
-                      KMiscTools::makeFilePath(kCreditsFrameworkAddress));
-        openCreditsLink(helpPage);
+        const std::string page = KMiscTools::makeFileURL(KMiscTools::makeFilePath(kCreditsFrameworkAddress)) +
+                                 kCreditsFrameworkSection;
+        openCreditsLink(page.c_str());
     }
     if (insideOpen(layout::kCreditsWebLink, x, y))
         openCreditsLink(kCreditsWebAddress);
@@ -139,8 +139,10 @@ KGraphicD3D *surf_credits = nullptr;
 KText *highscoreText = nullptr;
 bool oldBt = false;
 
-// The help page is a data file; the link turns it into a file:// address when it is clicked.
+// The help page is a data file; the link turns it into a file:// address when it is clicked, and
+// opens it at the section about how the game is built.
 const char *const kCreditsFrameworkAddress = "data/help/index.html";
+const char *const kCreditsFrameworkSection = "#framework";
 const char *const kCreditsWebAddress = "https://quorix.example.org/";
 const char *const kCreditsMailAddress = "mailto:team@quorix.example.org";
 

@@ -36,6 +36,7 @@ enum eMenuAction : long {
 // The addresses behind the three areas of the credits page. The first is the game's help page, a data
 // file name that the link turns into a file:// address in the program's folder when it is clicked.
 extern const char *const kCreditsFrameworkAddress;
+extern const char *const kCreditsFrameworkSection;
 extern const char *const kCreditsWebAddress;
 extern const char *const kCreditsMailAddress;
 

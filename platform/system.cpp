@@ -19,10 +19,30 @@ std::string executableFileName() {
     return std::string(buffer, static_cast<size_t>(length));
 }
 
+std::string fileURL(const std::string &path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    url.reserve(url.size() + path.size() * 3);
+    for (unsigned char c : path) {
+        // Letters, digits and "-._~" stand for themselves; the separators stay; every other byte,
+        // each byte of a character outside ASCII included, is written as %XX.
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 0x0F];
+        }
+    }
+    return url;
+}
+
 bool openURL(const std::string &address) {
     std::string target = address;
     if (!target.empty() && target[0] == '/')
-        target = "file://" + target;
+        target = fileURL(target);
     return SDL_OpenURL(target.c_str()) == 0;
 }
 

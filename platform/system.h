@@ -10,6 +10,10 @@ namespace platform {
 // The full file name of the running executable, or an empty string when it cannot be read.
 std::string executableFileName();
 
+// The file:// address of an absolute local file name: every component percent-encoded, so that a
+// folder named "a b", "#1", "50%" or "what?" (or in any script) still leads to the same file.
+std::string fileURL(const std::string &path);
+
 // Asks the desktop to open an address in the user's browser (xdg-open). An absolute local file name
 // is turned into a file:// address first. Returns false when nothing could be started.
 bool openURL(const std::string &address);

@@ -151,7 +151,8 @@ bool launcherCommand(sLauncherDialog &dialog, int controlId) {
 }
 
 void ShowHelp() {
-    KMiscTools::launchURL(KMiscTools::makeFilePath("data/help/index.html"), true);
+    std::string page = KMiscTools::makeFileURL(KMiscTools::makeFilePath("data/help/index.html"));
+    KMiscTools::launchURL(page.data(), true);
 }
 
 bool runWelcomeDialog(const LauncherView &view) {

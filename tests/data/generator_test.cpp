@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "data_files.h"
 
@@ -89,3 +91,41 @@ TEST_F(GeneratorRun, PreviewWritesContactSheets) {
 }
 
 } // namespace
+
+// No two boxes of text on one picture overlap: a caption written over a button, or two lines run into
+// each other, would be unreadable.
+TEST_F(GeneratorRun, NoTwoTextBoxesOfAPictureOverlap) {
+    const fs::path list = root_ / "boxes.txt";
+    ASSERT_EQ(runGenerator("--text-boxes '" + list.string() + "'"), 0);
+    struct Box {
+        int picture;
+        double x1, y1, x2, y2;
+        std::string text;
+    };
+    std::vector<Box> boxes;
+    std::ifstream in(list);
+    Box box;
+    while (in >> box.picture >> box.x1 >> box.y1 >> box.x2 >> box.y2 && std::getline(in, box.text)) {
+        // A caption drawn again over itself (a lit control over the unlit one) is one box.
+        const bool again = std::any_of(boxes.begin(), boxes.end(), [&](const Box &seen) {
+            return seen.picture == box.picture && seen.text == box.text && seen.x1 == box.x1 &&
+                   seen.y1 == box.y1 && seen.x2 == box.x2 && seen.y2 == box.y2;
+        });
+        if (!again)
+            boxes.push_back(box);
+    }
+    ASSERT_GT(boxes.size(), 100u);
+    bool creditsSeen = false;
+    for (size_t a = 0; a < boxes.size(); ++a) {
+        creditsSeen = creditsSeen || boxes[a].text == " Thanks for playing!";
+        for (size_t b = a + 1; b < boxes.size(); ++b) {
+            const Box &p = boxes[a], &q = boxes[b];
+            const bool overlap =
+                p.picture == q.picture && p.x1 < q.x2 && q.x1 < p.x2 && p.y1 < q.y2 && q.y1 < p.y2;
+            EXPECT_FALSE(overlap) << "picture " << p.picture << ":" << p.text << " (" << p.x1 << "," << p.y1
+                                  << ")-(" << p.x2 << "," << p.y2 << ") and" << q.text << " (" << q.x1 << ","
+                                  << q.y1 << ")-(" << q.x2 << "," << q.y2 << ")";
+        }
+    }
+    EXPECT_TRUE(creditsSeen);
+}

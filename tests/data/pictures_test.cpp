@@ -231,6 +231,8 @@ TEST(HelpPage, SelfContainedAndCoversTheGame) {
     for (const char *topic : {"Rules", "Bonuses", "modes", "Difficulties", "Scoring", "Controls", "files"}) {
         EXPECT_NE(html.find(topic), std::string::npos) << topic;
     }
+    // The credits page opens it at the section on how the game is built.
+    EXPECT_NE(html.find("<section id=\"framework\">"), std::string::npos);
     for (const char *outside : {"http://", "https://", "src=", "@import"}) {
         EXPECT_EQ(html.find(outside), std::string::npos) << "outside resource: " << outside;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -176,3 +177,37 @@ TEST(MiscToolsBrowser, OpensOnAnotherThreadWithoutWaiting) {
 }
 
 } // namespace
+
+// A local file opens through its file:// address with every component percent-encoded: a folder name
+// holding a space, "#", "%", "?" or letters outside ASCII must lead to the same file.
+TEST(MiscToolsBrowser, FileAddressesEncodeEveryComponent) {
+    const struct {
+        const char *path, *url;
+    } cases[] = {
+        {"/opt/quorix/data/help/index.html", "file:///opt/quorix/data/help/index.html"},
+        {"/home/a b/#1/50%/what?/index.html", "file:///home/a%20b/%231/50%25/what%3F/index.html"},
+        {"/home/zoë/jeux/Quorix ★/h&p=1;x/index.html",
+         "file:///home/zo%C3%AB/jeux/Quorix%20%E2%98%85/h%26p%3D1%3Bx/index.html"},
+        {"/tmp/a+b/it's/index.html", "file:///tmp/a%2Bb/it%27s/index.html"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(KMiscTools::makeFileURL(c.path), c.url);
+    // Decoding gives the path back, byte for byte, for every byte a folder name may hold.
+    std::string every = "/";
+    for (int b = 1; b < 256; ++b)
+        if (b != '/')
+            every += static_cast<char>(b);
+    const std::string url = KMiscTools::makeFileURL(every.c_str());
+    std::string decoded;
+    for (size_t i = 7; i < url.size(); ++i) {
+        ASSERT_TRUE(std::isalnum(static_cast<unsigned char>(url[i])) || std::strchr("-._~/%", url[i]))
+            << url[i];
+        if (url[i] == '%') {
+            decoded += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += url[i];
+        }
+    }
+    EXPECT_EQ(decoded, every);
+}

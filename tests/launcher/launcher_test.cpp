@@ -279,7 +279,7 @@ TEST(Launcher, OnlyPlayAndQuitEndTheDialog) {
     EXPECT_TRUE(run.play);
     EXPECT_EQ(gSkin, 2);
     ASSERT_EQ(opened.load(), 1);
-    EXPECT_EQ(openedUrl, (folder.data() / "help" / "index.html").string());
+    EXPECT_EQ(openedUrl, "file://" + (folder.data() / "help" / "index.html").string());
     EXPECT_TRUE(openedMaximised);
 }
 

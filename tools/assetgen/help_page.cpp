@@ -34,7 +34,7 @@ std::string helpPage() {
 <p class="lead">A jewel puzzle: swap neighbouring gems, line up three or more of one colour, and watch them vanish.</p>
 <nav><a href="#rules">Rules</a><a href="#bonuses">Bonuses</a><a href="#modes">Modes</a>
 <a href="#difficulty">Difficulties</a><a href="#scoring">Scoring</a><a href="#controls">Controls</a>
-<a href="#menu">Menu</a><a href="#files">Files</a></nav>
+<a href="#menu">Menu</a><a href="#files">Files</a><a href="#framework">How it is built</a></nav>
 
 <section id="rules">
 <h2>Rules</h2>
@@ -131,6 +131,24 @@ the credits; Play starts a game.</p>
 <tr><td><code>data/gems</code></td><td>the gem sets</td></tr>
 </table>
 <p>Settings and scores are written when you leave the game.</p>
+</section>
+
+<section id="framework">
+<h2>How Quorix is built</h2>
+<p>Quorix runs on its own small 2D game framework. Every picture you see is drawn as textured squares
+into a fixed 640 &times; 480 screen, which is then scaled to your window or your whole screen. The game
+counts frames, never seconds: it runs 75 frames a second, and every speed, fade and clock tick is a
+number of frames, so a game plays the same on every computer.</p>
+<table>
+<tr><th>Part</th><th>What it does</th></tr>
+<tr><td>Window</td><td>opens the game's window or the full screen, shows each finished frame and keeps the pace</td></tr>
+<tr><td>Pictures</td><td>loads TGA, JPEG, BMP, PNG, PCX and TIFF pictures and draws them whole, in parts, tinted, turned or zoomed</td></tr>
+<tr><td>Text</td><td>writes with fonts that are themselves pictures: one little box per letter</td></tr>
+<tr><td>Input</td><td>asks the keyboard and the mouse, every frame, what is held down and where the pointer is</td></tr>
+<tr><td>Sound</td><td>plays WAV and Ogg Vorbis effects, several at once, and streams the music on a thread of its own</td></tr>
+<tr><td>Web</td><td>asks the score server whether a result ranks, and sends it there</td></tr>
+</table>
+<p>All pictures, sounds and tunes are drawn and composed by the game's own generator when it is built.</p>
 </section>
 </main>
 </body>

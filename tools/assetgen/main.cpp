@@ -2,6 +2,8 @@
 //
 //   assetgen DATA_DIR          writes every picture, sound, tune and the help page into DATA_DIR
 //   assetgen --preview DIR     writes PNG contact sheets of the art for review
+//   assetgen --text-boxes FILE lists every box of text drawn on the pictures (picture number, x1 y1
+//                              x2 y2 in its pixels, the text), for the art tests
 //
 // The output is the same, byte for byte, on every run. Only the files listed here are written; the
 // game's own files in the data folder (scores, settings) are never touched.
@@ -10,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tools/assetgen/contact_sheets.h"
 #include "tools/assetgen/file_writers.h"
@@ -19,6 +22,7 @@
 #include "tools/assetgen/menu_sheet.h"
 #include "tools/assetgen/music.h"
 #include "tools/assetgen/ogg_writer.h"
+#include "tools/assetgen/paint.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/assetgen/play_sheet.h"
 #include "tools/assetgen/sound_effects.h"
@@ -127,8 +131,31 @@ int generate(const fs::path &data) {
     return 0;
 }
 
+int writeTextBoxes(const fs::path &file) {
+    std::vector<TextBox> boxes;
+    setTextBoxLog(&boxes);
+    for (int skin = 0; skin < layout::kSkinCount; ++skin) {
+        drawMenuArt(skin);
+        drawPlayArt(skin);
+    }
+    drawLoadingPicture();
+    drawOnlinePicture();
+    setTextBoxLog(nullptr);
+    FILE *out = std::fopen(file.c_str(), "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, "assetgen: cannot write %s\n", file.c_str());
+        return 1;
+    }
+    for (const TextBox &box : boxes)
+        std::fprintf(out, "%d %.2f %.2f %.2f %.2f %s\n", box.picture, box.x1, box.y1, box.x2, box.y2,
+                     box.text.c_str());
+    return std::fclose(out) == 0 ? 0 : 1;
+}
+
 int usage() {
-    std::fprintf(stderr, "usage: assetgen DATA_DIR\n       assetgen --preview DIR\n");
+    std::fprintf(
+        stderr,
+        "usage: assetgen DATA_DIR\n       assetgen --preview DIR\n       assetgen --text-boxes FILE\n");
     return 2;
 }
 
@@ -143,6 +170,9 @@ int main(int argc, char **argv) {
             return 1;
         }
         return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "--text-boxes") {
+        return writeTextBoxes(argv[2]);
     }
     if (argc != 2 || argv[1][0] == '-') {
         return usage();

@@ -325,11 +325,13 @@ void drawCreditsContent(cairo_t *cr, const SkinStyle &s) {
     drawCreditsLink(cr, s, kCreditsWebLink.x1 + 6, kCreditsWebLink.y1 + 4, 168, "The Quorix team", "");
     drawParagraph(cr, "Every picture, sound and tune was drawn and composed by the game's own generator.",
                   268, 190, 128, {Face::Body, 10, panelInk(s)}, 13);
-    drawCreditsLink(cr, s, kCreditsMailLink.x1 + 8, kCreditsMailLink.y1 + 4, 184, "Write to us",
+    drawCreditsLink(cr, s, kCreditsMailLink.x1 + 8, kCreditsMailLink.y1 + 4, 160, "Write to us",
                     "send us an e-mail");
+    // The help page's section on how the game is built.
     drawCreditsLink(cr, s, kCreditsFrameworkLink.x1 + 6, kCreditsFrameworkLink.y1 + 30, 170,
-                    "The K framework", "its home page");
-    drawText(cr, "Thanks for playing!", cx + 102, 297, Align::Centre,
+                    "How Quorix is built", "on the help page");
+    // Midway between the e-mail button and the frame, clear of both.
+    drawText(cr, "Thanks for playing!", cx + 98, 297, Align::Centre,
              {Face::Title, 15, luminance(s.panel) > 0.5 ? darker(s.accent, 0.35) : s.accent});
     for (int i = 0; i < kGemColourCount; ++i) {
         drawGem(cr, 0, i, cx - 3.5 * kCreditsGemStep + i * kCreditsGemStep, kCreditsGemRowY,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <utility>
 
 namespace assetgen {
 
@@ -92,6 +94,51 @@ double textWidth(cairo_t *cr, const std::string &text, const TextStyle &style) {
 
 namespace {
 
+std::vector<TextBox> *textBoxLog = nullptr;
+int insideTextBox = 0;
+
+// Each picture gets a number the first time text lands on it; a picture freed and another made at the
+// same address is a new picture.
+int pictureNumber(cairo_t *cr) {
+    static const cairo_user_data_key_t key{};
+    static int next = 0;
+    cairo_surface_t *surface = cairo_get_target(cr);
+    if (void *number = cairo_surface_get_user_data(surface, &key))
+        return static_cast<int>(reinterpret_cast<intptr_t>(number));
+    const int number = ++next;
+    cairo_surface_set_user_data(surface, &key, reinterpret_cast<void *>(static_cast<intptr_t>(number)),
+                                nullptr);
+    return number;
+}
+
+// Records a box given in user space as the picture's pixels it covers.
+void noteBox(cairo_t *cr, double x, double y, double w, double h, const std::string &text) {
+    if (textBoxLog == nullptr || insideTextBox > 0 || text.empty() || w <= 0 || h <= 0)
+        return;
+    double x1 = INFINITY, y1 = INFINITY, x2 = -INFINITY, y2 = -INFINITY;
+    for (const auto &[cx, cy] : {std::pair{x, y}, {x + w, y}, {x, y + h}, {x + w, y + h}}) {
+        double dx = cx, dy = cy;
+        cairo_user_to_device(cr, &dx, &dy);
+        x1 = std::min(x1, dx);
+        y1 = std::min(y1, dy);
+        x2 = std::max(x2, dx);
+        y2 = std::max(y2, dy);
+    }
+    textBoxLog->push_back({pictureNumber(cr), x1, y1, x2, y2, text});
+}
+
+// The ink of the text about to be shown at the current point, widened by a margin.
+void noteInk(cairo_t *cr, const std::string &text, double margin) {
+    if (textBoxLog == nullptr || !cairo_has_current_point(cr))
+        return;
+    double x = 0, y = 0;
+    cairo_get_current_point(cr, &x, &y);
+    cairo_text_extents_t ink;
+    cairo_text_extents(cr, text.c_str(), &ink);
+    noteBox(cr, x + ink.x_bearing - margin, y + ink.y_bearing - margin, ink.width + 2 * margin,
+            ink.height + 2 * margin, text);
+}
+
 // Pen position for a line whose capitals are centred on y.
 void placePen(cairo_t *cr, const std::string &text, double x, double y, Align align) {
     cairo_text_extents_t ext;
@@ -118,6 +165,7 @@ void drawText(cairo_t *cr, const std::string &text, double x, double y, Align al
         cairo_show_text(cr, text.c_str());
     }
     placePen(cr, text, x, y, align);
+    noteInk(cr, text, 0);
     setColour(cr, style.colour);
     cairo_show_text(cr, text.c_str());
 }
@@ -140,12 +188,26 @@ void drawFancyText(cairo_t *cr, const std::string &text, double x, double y, Ali
     }
     cairo_restore(cr);
     placePen(cr, text, x, y, align);
+    noteInk(cr, text, outlineWidth);
     cairo_text_path(cr, text.c_str());
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_width(cr, outlineWidth * 2);
     setColour(cr, outline);
     cairo_stroke_preserve(cr);
     fillVertical(cr, top, bottom, y + caps.y_bearing / 2, y - caps.y_bearing / 2);
+}
+
+void setTextBoxLog(std::vector<TextBox> *log) {
+    textBoxLog = log;
+}
+
+TextBoxScope::TextBoxScope(cairo_t *cr, double x, double y, double w, double h, const std::string &text) {
+    noteBox(cr, x, y, w, h, text);
+    insideTextBox++;
+}
+
+TextBoxScope::~TextBoxScope() {
+    insideTextBox--;
 }
 
 uint32_t Random::next() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace assetgen {
 
@@ -53,6 +54,25 @@ void drawText(cairo_t *cr, const std::string &text, double x, double y, Align al
 void drawFancyText(cairo_t *cr, const std::string &text, double x, double y, Align align, Face face,
                    double size, const Colour &top, const Colour &bottom, const Colour &outline,
                    double outlineWidth);
+
+// The boxes that text takes up, for the art tests: while a log is set, every line drawn by drawText or
+// drawFancyText and every captioned control noted with noteTextBox is recorded in the picture's own
+// pixels, with the number of the picture it was drawn on. No two boxes of one picture may overlap.
+struct TextBox {
+    int picture;
+    double x1, y1, x2, y2;
+    std::string text;
+};
+void setTextBoxLog(std::vector<TextBox> *log);
+// Notes a box given in the current user space (a button's whole face, caption and all). While the
+// returned guard lives, text drawn inside it is part of that box and is not noted again.
+class TextBoxScope {
+public:
+    TextBoxScope(cairo_t *cr, double x, double y, double w, double h, const std::string &text);
+    ~TextBoxScope();
+    TextBoxScope(const TextBoxScope &) = delete;
+    TextBoxScope &operator=(const TextBoxScope &) = delete;
+};
 
 // A deterministic pseudo-random sequence (the art must be identical on every build).
 class Random {

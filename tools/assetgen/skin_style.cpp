@@ -229,6 +229,8 @@ void drawInset(cairo_t *cr, const SkinStyle &style, double x, double y, double w
 
 void drawButton(cairo_t *cr, const SkinStyle &style, double x, double y, double w, double h,
                 const std::string &label, double textSize, bool lit) {
+    // The whole face is the caption's box: nothing else may be written over any of it.
+    const TextBoxScope box(cr, x, y, w, h, label);
     cairo_save(cr);
     const double radius = h / 2;
     const Colour base = lit ? style.accent : mix(style.panel, style.rim, 0.45);
