@@ -86,7 +86,7 @@ KeyStroke KeyboardLayout[K_VK_ERROR + 1] = {
     {K_VK_DECIMAL, SDLK_KP_PERIOD},
     {K_VK_DIVIDE, SDLK_KP_DIVIDE},
     {K_VK_CLEAR, SDLK_CLEAR},
-    {K_VK_MENU, SDLK_LALT},
+    {K_VK_MENU, SDLK_LALT}, // either Alt
     {K_VK_LWIN, SDLK_LGUI},
     {K_VK_RWIN, SDLK_RGUI},
     {K_VK_NUMLOCK, SDLK_NUMLOCKCLEAR},
@@ -125,6 +125,10 @@ bool KInput::isPressed(EKeyboardLayout keyCode) {
 }
 
 void KInput::waitForKeyRelease(EKeyboardLayout keyCode) {
+    if (keyCode < 0 || keyCode > K_VK_ERROR)
+        return;
+    // A scripted press meant for one frame lets go here, as a finger would.
+    platform::Input::releaseWaited(KeyboardLayout[keyCode].KeyCode);
     // Events are handled while waiting, so that a close request ends the wait instead of hanging.
     while (isPressed(keyCode)) {
         if (KWindowD3D *window = KWindowD3D::current()) {

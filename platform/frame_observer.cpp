@@ -33,6 +33,8 @@ void setFrameObserver(FrameObserver newObserver) {
 
 uint64_t notifyFrame() {
     ++framesPresented;
+    // The frame is out: a scripted press meant for it lets go before the script sets the next one.
+    Input::frameEnded();
     if (observer) {
         Frame frame(framesPresented);
         observer(frame);

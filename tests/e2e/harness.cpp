@@ -142,7 +142,7 @@ Director &Director::key(SDL_Keycode key, int polls) {
 
 Director &Director::type(const std::string &text) {
     for (char c : text)
-        key(c == ' ' ? SDLK_SPACE : static_cast<SDL_Keycode>(c), 1);
+        key(c == ' ' ? SDLK_SPACE : static_cast<SDL_Keycode>(c));
     return *this;
 }
 

@@ -54,8 +54,9 @@ public:
     Director &click(int x, int y, int polls = -1, bool rightButton = false);
     // Moves the pointer there and keeps it there.
     Director &point(int x, int y);
-    // A key press that lasts the given number of polls (the game may read a key several times a frame).
-    Director &key(SDL_Keycode key, int polls = 1);
+    // A key press held for every read of the next frame, let go once that frame is out or as soon as
+    // the game waits for its release; or one that lasts the given number of polls.
+    Director &key(SDL_Keycode key, int polls = platform::Input::kOneFrame);
     // Types lower-case letters and spaces, one key per frame.
     Director &type(const std::string &text);
     // Anything else, once.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 using namespace testsupport;
 using platform::Input;
@@ -72,6 +73,82 @@ TEST_F(ScriptedInput, EitherShiftOrControlAnswersForBoth) {
     EXPECT_FALSE(KInput::isPressed(K_VK_R_SHIFT));
     EXPECT_FALSE(KInput::isPressed(K_VK_ERROR));
     EXPECT_FALSE(KInput::isPressed(static_cast<EKeyboardLayout>(500)));
+}
+
+// Keys are found by their place on the keyboard: the layout's own key for a letter, or the key in its
+// US place when the layout has none; a key stands for itself whatever its side or pad.
+TEST_F(ScriptedInput, KeysAnswerByLayoutPlaceSideAndPad) {
+    std::map<SDL_Scancode, SDL_Keycode> russian;
+    const char *cyrillic[] = {"ф", "и", "с", "в", "у", "а", "п", "р", "ш", "о", "л", "д", "ь",
+                              "т", "щ", "з", "й", "к", "ы", "е", "г", "м", "ц", "ч", "н", "я"};
+    for (int letter = 0; letter < 26; letter++) {
+        // The Unicode code point of each letter is its key code.
+        const auto *bytes = reinterpret_cast<const unsigned char *>(cyrillic[letter]);
+        russian[static_cast<SDL_Scancode>(SDL_SCANCODE_A + letter)] =
+            ((bytes[0] & 0x1F) << 6) | (bytes[1] & 0x3F);
+    }
+    const std::map<SDL_Scancode, SDL_Keycode> azerty = {
+        {SDL_SCANCODE_Q, SDLK_a}, {SDL_SCANCODE_A, SDLK_q},         {SDL_SCANCODE_W, SDLK_z},
+        {SDL_SCANCODE_Z, SDLK_w}, {SDL_SCANCODE_SEMICOLON, SDLK_m}, {SDL_SCANCODE_M, SDLK_COMMA}};
+    const std::map<SDL_Scancode, SDL_Keycode> us,
+        qwertz = {{SDL_SCANCODE_Y, SDLK_z}, {SDL_SCANCODE_Z, SDLK_y}};
+    const struct {
+        const char *what;
+        const std::map<SDL_Scancode, SDL_Keycode> &layout;
+        SDL_Scancode pressed;
+        bool numLock;
+        EKeyboardLayout key;
+        bool answers;
+    } cases[] = {
+        {"US P", us, SDL_SCANCODE_P, true, K_VK_P, true},
+        {"Cyrillic: P's place", russian, SDL_SCANCODE_P, true, K_VK_P, true},
+        {"Cyrillic: A's place", russian, SDL_SCANCODE_A, true, K_VK_A, true},
+        {"Cyrillic: A's place is not Q", russian, SDL_SCANCODE_A, true, K_VK_Q, false},
+        {"AZERTY: the key labelled A", azerty, SDL_SCANCODE_Q, true, K_VK_A, true},
+        {"AZERTY: US A place is Q", azerty, SDL_SCANCODE_A, true, K_VK_Q, true},
+        {"AZERTY: US A place is not A", azerty, SDL_SCANCODE_A, true, K_VK_A, false},
+        {"AZERTY: M beside L", azerty, SDL_SCANCODE_SEMICOLON, true, K_VK_M, true},
+        {"AZERTY: US M place is not M", azerty, SDL_SCANCODE_M, true, K_VK_M, false},
+        {"QWERTZ: Y", qwertz, SDL_SCANCODE_Z, true, K_VK_Y, true},
+        {"QWERTZ: Z", qwertz, SDL_SCANCODE_Y, true, K_VK_Z, true},
+        {"keypad Enter", us, SDL_SCANCODE_KP_ENTER, true, K_VK_RETURN, true},
+        {"keypad 4 without Num Lock", us, SDL_SCANCODE_KP_4, false, K_VK_LEFT, true},
+        {"keypad 6 without Num Lock", us, SDL_SCANCODE_KP_6, false, K_VK_RIGHT, true},
+        {"keypad 4 with Num Lock", us, SDL_SCANCODE_KP_4, true, K_VK_LEFT, false},
+        {"keypad 4 with Num Lock is 4", us, SDL_SCANCODE_KP_4, true, K_VK_NUM4, true},
+        {"left Alt", us, SDL_SCANCODE_LALT, true, K_VK_MENU, true},
+        {"right Alt", us, SDL_SCANCODE_RALT, true, K_VK_MENU, true},
+        {"right Alt is no shift", us, SDL_SCANCODE_RALT, true, K_VK_R_SHIFT, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Input::setScriptedLayout(c.layout);
+        Input::setScriptedNumLock(c.numLock);
+        Input::pressScancode(c.pressed);
+        EXPECT_EQ(KInput::isPressed(c.key), c.answers);
+        Input::releaseAll();
+    }
+    // A script types by key code: under AZERTY its "a" is the key labelled A.
+    Input::setScriptedLayout(azerty);
+    Input::pressKey(SDLK_a);
+    EXPECT_TRUE(KInput::isPressed(K_VK_A));
+    EXPECT_FALSE(KInput::isPressed(K_VK_Q));
+    Input::setScriptedLayout({});
+    Input::setScriptedNumLock(false);
+}
+
+// A one-frame press is seen by every reader of its frame and lets go when the frame is out, or at
+// once when the game waits for its release.
+TEST_F(ScriptedInput, AOneFramePressLastsTheFrameOrUntilAWait) {
+    Input::pressKey(SDLK_p, Input::kOneFrame);
+    for (int reader = 0; reader < 5; reader++)
+        EXPECT_TRUE(KInput::isPressed(K_VK_P));
+    Input::frameEnded();
+    EXPECT_FALSE(KInput::isPressed(K_VK_P));
+    Input::pressKey(SDLK_RETURN, Input::kOneFrame);
+    EXPECT_TRUE(KInput::isPressed(K_VK_RETURN));
+    KInput::waitForKeyRelease(K_VK_RETURN);
+    EXPECT_FALSE(KInput::isPressed(K_VK_RETURN));
 }
 
 TEST_F(ScriptedInput, WaitingForAReleaseEndsWhenTheKeyLetsGo) {
