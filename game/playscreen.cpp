@@ -157,8 +157,11 @@ void ScrollTheGame() {
     auto *grabbed = new KGraphicD3D;
     grabbed->grabBackBuffer();
     playEffect(snd_swap);
-    // The menu spins away while the play screen spins in: 40 frames.
-    for (float fade = 0.0f; fade < 1.0f; fade += 0.025f) {
+    // The menu spins away while the play screen spins in, in 40 frames: counted, because adding up
+    // 0.025 in single precision would stop just below 1 and draw a 41st.
+    constexpr int kEntryFrames = 40;
+    for (int frame = 0; frame < kEntryFrames; frame++) {
+        const float fade = static_cast<float>(frame) / kEntryFrames;
         fenetre->setWorldView(0, 0, 0, 1.0f, true);
         grabbed->blitAlphaRectFx(0, 0, layout::kScreenWidth, layout::kScreenHeight, 0, 0, (1 - fade) * 360,
                                  1 - fade, 1 - fade, false, false);
@@ -209,11 +212,14 @@ void handleInterface() {
         buyHint();
         break;
     case kActionExit:
-        // In relax mode the first press ends the game (and records the result); the second leaves.
-        if (_gameMode == 3 && !gameOver)
+        // In relax mode the first press ends the game with the score it has now (the clock copies it
+        // only once a second) and records it; the second press leaves.
+        if (_gameMode == 3 && !gameOver) {
+            _realScore = static_cast<long>(score);
             gameOver = true;
-        else
+        } else {
             endPlay = true;
+        }
         break;
     default:
         break;
@@ -276,7 +282,10 @@ void doTheGame(long gameMode) {
 
         if (KInput::isPressed(K_VK_ESCAPE)) {
             KInput::waitForKeyRelease(K_VK_ESCAPE);
-            // In relax mode a result worth a place opens the name entry first.
+            // In relax mode the result is the score of this moment, and one worth a place opens the
+            // name entry first.
+            if (gameMode == 3 && !gameOver)
+                _realScore = static_cast<long>(score);
             if (gameMode == 3 && !gameOver && isHighScore())
                 gameOver = true;
             else

@@ -47,6 +47,8 @@ void resetTimer(long gameMode) {
     subTimer = 0;
     gameOver = false;
     ghighscoreProcessed = false;
+    // A new or restarted game has no result yet: the last game's must not be judged or recorded.
+    _realScore = 0;
     switch (gameMode) {
     case 0:
         gameTimer = 60;

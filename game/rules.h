@@ -32,7 +32,7 @@ constexpr uint32_t kMillionTarget = 1000000;
 // The points that buy a mode's units and the clock at the start of each mode.
 long unitScoreForMode(long gameMode);
 
-// Starts the clock for a mode and clears the game-over state.
+// Starts the clock for a mode and clears the game-over state and the result.
 void resetTimer(long gameMode);
 // Counts one frame when decompte is true, runs the tick rules and returns the clock text to draw
 // ("mm:ss", or the time of day "h:mm" in relax mode, which changes only at a tick).

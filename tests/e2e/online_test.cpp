@@ -86,7 +86,6 @@ void playRelaxGame(Director &director) {
         .playUntil(
             "a few points", [] { return score >= 40; }, 3000)
         .act([](const platform::Frame &) { score = 1; }) // too little for the relax table
-        .wait(80)
         .key(SDLK_ESCAPE)
         .waitUntil("the menu", menuShown, 100)
         .wait(45);

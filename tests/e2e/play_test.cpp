@@ -10,6 +10,7 @@
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
 #include "game/board.h"
+#include "game/gameover.h"
 #include "game/playscreen.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
@@ -126,11 +127,14 @@ TEST(PlayScreen, PauseHintNewGameAndEscape) {
     });
 }
 
+// The relax mode's result is the score at the moment the player ends the game, never one left over
+// from an earlier game or from the last clock tick.
 TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
     ProgramFolder folder;
     runInChild([&] {
         KMiscTools::setProgramFolder(folder.root().c_str());
         Director director;
+        const auto nameEntryOpen = [] { return gameOver && gameOverFade >= 1.0f && !ghighscoreProcessed; };
         director.waitUntil("the menu", menuShown)
             .click(centreX(layout::kModeRows[3]), centreY(layout::kModeRows[3]))
             .click(489, 364)
@@ -141,6 +145,16 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
             .wait(45)
             .click(489, 364)
             .waitUntil("the second game", gameRunning, 200)
+            // A big score copied by a tick, then a new game: its Escape judges 0 points, not those.
+            .act([](const platform::Frame &) { score = 100000; })
+            .wait(80)
+            .click(centreX(newGameButton()), centreY(newGameButton()), 2)
+            .act([](const platform::Frame &) { EXPECT_EQ(_realScore, 0); })
+            .key(SDLK_ESCAPE)
+            .waitUntil("the menu", menuShown, 5)
+            .wait(45)
+            .click(489, 364)
+            .waitUntil("the third game", gameRunning, 200)
             // The exit button first ends the game (nothing to record), and a second press leaves.
             .click(centreX(exitButton()), centreY(exitButton()))
             .act([](const platform::Frame &) {
@@ -151,30 +165,55 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
             .waitUntil("the menu", menuShown, 5)
             .wait(45)
             .click(489, 364)
-            .waitUntil("the third game", gameRunning, 200)
+            .waitUntil("the fourth game", gameRunning, 200)
+            // Points scored within the second before Exit still count: the name entry opens.
+            .act([](const platform::Frame &) {
+                score = 5000;
+                subTimer = 0;
+            })
+            .click(centreX(exitButton()), centreY(exitButton()))
+            .waitUntil("the name entry after Exit", nameEntryOpen, 80)
+            .key(SDLK_RETURN)
+            .wait(30)
+            .click(centreX(exitButton()), centreY(exitButton()))
+            .waitUntil("the menu", menuShown, 100)
+            .wait(45)
+            .click(489, 364)
+            .waitUntil("the fifth game", gameRunning, 200)
+            // Escape right after the points, before any tick: the name entry opens, and a name with a
+            // "p" in it is typed whole (P pauses only a game that is not over).
             .playUntil(
                 "a result worth a place", [] { return score > 200 && boardStill(); }, 6000)
-            .wait(80) // a tick copies the score into the result
+            .act([](const platform::Frame &) { subTimer = 0; })
             .key(SDLK_ESCAPE)
-            .waitUntil(
-                "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 200)
-            .type("rex")
+            .waitUntil("the name entry after Escape", nameEntryOpen, 80)
+            .act([](const platform::Frame &) {
+                std::memset(buffer, 0, sizeof(buffer));
+                bufferPosition = 0;
+            })
+            .type("pip")
             .key(SDLK_RETURN)
             .wait(30)
             .click(centreX(exitButton()), centreY(exitButton()))
             .waitUntil("the menu", menuShown, 100)
             .wait(45)
             .key(SDLK_ESCAPE, 1000);
-        director.run(12000);
+        director.run(14000);
         reportFailures(director);
     });
     const std::vector<unsigned char> relax = folder.read("data/srelx");
     ASSERT_EQ(relax.size(), 468u);
-    bool found = false;
-    for (int row = 3; row < 6; row++)
-        found =
-            found || std::strncmp(reinterpret_cast<const char *>(relax.data()) + 36 * row, "rex", 32) == 0;
-    EXPECT_TRUE(found) << "the relax result is in the difficulty-1 group";
+    std::vector<std::pair<std::string, uint32_t>> group;
+    for (int row = 3; row < 6; row++) {
+        uint32_t value = 0;
+        std::memcpy(&value, relax.data() + 36 * row + 32, 4);
+        group.emplace_back(std::string(reinterpret_cast<const char *>(relax.data()) + 36 * row), value);
+    }
+    EXPECT_EQ(group[0].second, 5000u) << "the result of the game left with Exit";
+    bool pip = false;
+    for (const auto &[name, value] : group)
+        pip = pip || (name == "pip" && value > 200 && value < 5000);
+    EXPECT_TRUE(pip) << "the result left with Escape, under its typed name";
 }
 
 TEST(PlayScreen, MillionTableShowsTimesAndTheTabIsKept) {

@@ -17,6 +17,7 @@
 #include "frontend/gemsets.h"
 #include "frontend/menu.h"
 #include "frontend/options.h"
+#include "game/playscreen.h"
 #include "platform/frame_observer.h"
 #include "platform/input.h"
 #include "shell/sounds.h"
@@ -230,22 +231,36 @@ TEST_F(MenuTest, CreditsLinksOpenTheirAddressAndEndTheProgram) {
     EXPECT_TRUE(window().isQuit());
 }
 
-TEST_F(MenuTest, ReturnTransitionSpinsFortyOneFrames) {
-    int frames = 0;
-    std::vector<Screen> shown;
-    platform::setFrameObserver([&](const platform::Frame &) {
-        frames++;
-        if (frames == 1 || frames == 41)
-            shown.push_back(grab());
-    });
-    clear();
-    ScrollTheMenu();
-    EXPECT_EQ(frames, 41);
-    EXPECT_EQ(swaps, 1);
-    ASSERT_EQ(shown.size(), 2u);
-    // It begins with the old (black) frame almost whole and ends with the menu almost whole.
-    EXPECT_LT(litPixels(shown[0], 0, 0, 640, 480), 640 * 480 / 10);
-    EXPECT_GT(litPixels(shown[1], 0, 0, 640, 480), 640 * 480 / 2);
+// The menu spins back in over 41 frames; the game spins in over 40.
+TEST_F(MenuTest, TransitionsSpinForTheirFrameCounts) {
+    const struct {
+        const char *name;
+        void (*transition)();
+        int frames;
+    } transitions[] = {{"menu", ScrollTheMenu, 41}, {"game", ScrollTheGame, 40}};
+    for (const auto &t : transitions) {
+        SCOPED_TRACE(t.name);
+        int frames = 0;
+        swaps = 0;
+        std::vector<Screen> shown;
+        platform::setFrameObserver([&](const platform::Frame &) {
+            frames++;
+            if (frames == 1 || frames == t.frames)
+                shown.push_back(grab());
+        });
+        // The game's background is its own sheet; the menu's stands in for it here.
+        surf_fond = surf_menu;
+        clear();
+        t.transition();
+        surf_fond = nullptr;
+        platform::setFrameObserver({});
+        EXPECT_EQ(frames, t.frames);
+        EXPECT_EQ(swaps, 1);
+        ASSERT_EQ(shown.size(), 2u);
+        // It begins with the old (black) frame almost whole and ends with the new screen almost whole.
+        EXPECT_LT(litPixels(shown[0], 0, 0, 640, 480), 640 * 480 / 10);
+        EXPECT_GT(litPixels(shown[1], 0, 0, 640, 480), 640 * 480 / 2);
+    }
 }
 
 class MenuLoopTest : public MenuTest {

@@ -110,10 +110,20 @@ TEST_F(ClockTest, GameStartSetsModeUnitsAndDescription) {
     prefs.difficulty = 3;
     startZapAttack();
     _onlineProcessed = true;
+    _realScore = 700; // the last game's result must not be judged again
     beginGame(0, 7);
+    EXPECT_EQ(_realScore, 0);
     EXPECT_STREQ(gameDescription, "quorix0dif3");
     EXPECT_EQ(_unitScore, 1);
     EXPECT_EQ(gameTimer, 60);
     EXPECT_LT(zapAttack, 0.0f);
     EXPECT_FALSE(_onlineProcessed);
+
+    // A new game from the button or F1 starts without a result too, in every mode.
+    for (long mode = 0; mode < 4; mode++) {
+        _gameMode = mode;
+        _realScore = 100000;
+        resetTokenTable(true);
+        EXPECT_EQ(_realScore, 0) << "mode " << mode;
+    }
 }
