@@ -75,6 +75,12 @@ long currentTuneIndex() {
     return prefs.currentTune >= 0 && prefs.currentTune < kMaxTunes ? prefs.currentTune : 0;
 }
 
+// The entry that plays for it: an empty entry plays the first tune.
+long playingTuneIndex() {
+    const long index = currentTuneIndex();
+    return allMusic[index].filename[0] == '\0' ? 0 : index;
+}
+
 int32_t snapSlider(int32_t position) {
     if (position < kSliderSnapLow)
         return 0;
@@ -137,15 +143,13 @@ void playSong(char *filename) {
 }
 
 void playCurrentTune() {
-    long index = currentTuneIndex();
-    if (allMusic[index].filename[0] == '\0')
-        index = 0;
-    playSong(allMusic[index].filename);
+    playSong(allMusic[playingTuneIndex()].filename);
 }
 
 void detectMusicChange(long mx, long my, bool bt) {
+    // The name of the tune that plays, also when the stored one is outside the playlist.
     if (highscoreText)
-        highscoreText->drawStringCentered(allMusic[currentTuneIndex()].filename, layout::kTuneNameArea.x1,
+        highscoreText->drawStringCentered(allMusic[playingTuneIndex()].filename, layout::kTuneNameArea.x1,
                                           layout::kTuneNameArea.x2, layout::kTuneNameY, 0);
     if (!bt || !insideBox(layout::kTuneNameArea, mx, my))
         return;

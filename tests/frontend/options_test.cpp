@@ -162,6 +162,20 @@ TEST_F(PlaylistTest, TuneButtonAdvancesOneTunePerPressAndWraps) {
     prefs.currentTune = 2;
     playCurrentTune();
     EXPECT_EQ(snd_music->_oggFileLen, fileSize(2));
+
+    // The name shown is that of the tune that plays: the first, for a stored index outside the list.
+    folder.linkData("highscalp.tga");
+    loadMenuGraphics();
+    auto shownName = [](int32_t stored) {
+        prefs.currentTune = stored;
+        clear();
+        detectMusicChange(0, 0, false);
+        return grab();
+    };
+    const Screen first = shownName(0);
+    EXPECT_GT(litPixels(first, 200, 240, 386, 270), 0);
+    for (int32_t stored : {5, 19, 25, -3})
+        EXPECT_EQ(differences(shownName(stored), first, 0, 0, 640, 480), 0) << "stored " << stored;
 }
 
 TEST_F(PlaylistTest, AHeldTuneButtonGivesUpWhenTheWindowCloses) {
