@@ -69,8 +69,12 @@ char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are alwa
     std::string userAgent = std::string("ZYK - ") + _homePage;
     curl_easy_setopt(curl, CURLOPT_USERAGENT, userAgent.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // The connect timeout covers the name lookup, and the total one the whole request. A lookup that
+    // times out is left to finish on its own thread: without QUICK_EXIT libcurl would wait for it
+    // there, as long as the system's resolver takes (half a minute when no name server answers).
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, _connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, _totalTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
     // Only web addresses: never file:// or anything else a redirect might point at.
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");

@@ -1,5 +1,6 @@
 #include "game/onlinescores.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,10 +25,30 @@ constexpr const char *kDefaultServer = "http://127.0.0.1:7717";
 constexpr const char *kServerSettingFile = "data/scoreserver.txt";
 constexpr float kInternetPictureBlend = 0.8f;
 
-// The request goes into a buffer of 260 characters: anything longer is cut, as the game always did.
+// The request goes into a buffer of 260 characters.
 constexpr size_t kUrlSize = 260;
 
 std::string serverAddress;
+
+// Formats a request into the buffer. One that does not fit would be cut into a wrong score or a
+// submission without its game: it is refused, said once on stderr, and nothing is sent.
+bool formatRequest(char (&url)[kUrlSize], const char *format, ...) __attribute__((format(printf, 2, 3)));
+bool formatRequest(char (&url)[kUrlSize], const char *format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(url, sizeof(url), format, arguments);
+    va_end(arguments);
+    if (length >= 0 && static_cast<size_t>(length) < sizeof(url))
+        return true;
+    static bool said = false;
+    if (!said)
+        std::fprintf(stderr,
+                     "Quorix: the score server address \"%s\" is too long for a request of %zu characters; "
+                     "no score is sent.\n",
+                     scoreServerAddress(), sizeof(url) - 1);
+    said = true;
+    return false;
+}
 
 // The picture in the bottom-right corner while the game waits for the server, shown at once.
 void showWaitingPicture(float inset) {
@@ -70,8 +91,9 @@ bool isOnlineScore(char *) {
 
     char url[kUrlSize];
     const std::string game = KWeb::encodeQueryValue(gameDescription);
-    std::snprintf(url, sizeof(url), "%s/universe/%s.php?gamename=%s&submtdscore=%ld", scoreServerAddress(),
-                  _gameMode == 2 ? "ishighscoredesc" : "ishighscore", game.c_str(), _realScore);
+    if (!formatRequest(url, "%s/universe/%s.php?gamename=%s&submtdscore=%ld", scoreServerAddress(),
+                       _gameMode == 2 ? "ishighscoredesc" : "ishighscore", game.c_str(), _realScore))
+        return false;
     showWaitingPicture(0.0f);
 
     KWeb web;
@@ -90,9 +112,10 @@ void submitOnlineScore(char *name, char *) {
     const std::string encodedName = KWeb::encodeQueryValue(sent);
     const std::string game = KWeb::encodeQueryValue(gameDescription);
     char url[kUrlSize];
-    std::snprintf(url, sizeof(url), "%s/universe/%s.php?name=%s&score=%ld&computer=M&gamename=%s",
-                  scoreServerAddress(), _gameMode == 2 ? "scoresubmitterdesc" : "scoresubmitter",
-                  encodedName.c_str(), _realScore, game.c_str());
+    if (!formatRequest(url, "%s/universe/%s.php?name=%s&score=%ld&computer=M&gamename=%s",
+                       scoreServerAddress(), _gameMode == 2 ? "scoresubmitterdesc" : "scoresubmitter",
+                       encodedName.c_str(), _realScore, game.c_str()))
+        return;
     showWaitingPicture(4.0f);
     KWeb web;
     web.callURL(url, false);

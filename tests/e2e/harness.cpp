@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -219,6 +220,10 @@ void Director::fail(const std::string &message) {
 }
 
 void Director::onFrame(const platform::Frame &frame) {
+    const auto now = std::chrono::steady_clock::now();
+    if (frames_ > 0)
+        longestGap_ = std::max(longestGap_, std::chrono::duration<double>(now - lastFrame_).count());
+    lastFrame_ = now;
     frames_ = frame.number();
     if (maxFrames_ > 0 && frames_ > uint64_t(maxFrames_)) {
         fail("the script ran out of frames");

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,6 +71,8 @@ public:
     void run(int maxFrames = 200000);
     // Frames seen, and the failures met (empty when all went as planned).
     uint64_t frames() const { return frames_; }
+    // The longest wall-clock time between two frames of the run, in seconds: how long the game stood.
+    double longestFrameGap() const { return longestGap_; }
     const std::vector<std::string> &failures() const { return failures_; }
 
 private:
@@ -86,6 +89,8 @@ private:
     int framesInStep_ = 0;
     uint64_t frames_ = 0;
     int maxFrames_ = 0;
+    std::chrono::steady_clock::time_point lastFrame_{};
+    double longestGap_ = 0;
     std::vector<std::string> failures_;
 };
 

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -194,4 +197,47 @@ TEST(OnlineScores, ASilentServerNeverStopsTheGame) {
         found =
             found || std::strncmp(reinterpret_cast<const char *>(local.data()) + 36 * row, "kit", 32) == 0;
     EXPECT_TRUE(found) << "without an answer the local table still takes the result";
+}
+
+// A name server that never answers must not freeze the game: the whole request, name lookup
+// included, ends within its bound. The game runs in a private mount namespace whose resolv.conf
+// points at a loopback address where a socket takes the questions and answers none.
+TEST(OnlineScores, ANameServerThatNeverAnswersNeverFreezesTheGame) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs a mount namespace and port 53: run as root (CI does)";
+    const int silent = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(53);
+    address.sin_addr.s_addr = htonl(0x7F00004D); // 127.0.0.77
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+
+    ProgramFolder folder;
+    allowOnlineScores(folder, "http://scores.quorix.test:7717");
+    // Without a bound on the lookup, each request would wait for the resolver's 2 x 10 s.
+    const std::string resolver = "nameserver 127.0.0.77\noptions timeout:10 attempts:2\n";
+    folder.write("resolv.conf", std::vector<unsigned char>(resolver.begin(), resolver.end()));
+    runInChild([&] {
+        ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+        ASSERT_EQ(mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+        ASSERT_EQ(mount(folder.path("resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr),
+                  0);
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        KWeb::_connectedState = countRequest;
+        KWeb::_connectTimeoutMs = 2000; // the lookup's share of the bound; the whole stays 15 s
+        Director director;
+        director.waitUntil("the menu", menuShown);
+        playShortGame(director, "dee");
+        director.key(SDLK_ESCAPE, 1000);
+        director.run(8000);
+        for (const std::string &failure : director.failures())
+            ADD_FAILURE() << failure;
+        EXPECT_EQ(requests, 2) << "the question and the submission were both tried";
+        EXPECT_LT(director.longestFrameGap(), KWeb::kDefaultTotalTimeoutMs / 1000.0)
+            << "a request held the game past its bound";
+    });
+    close(silent);
+    const std::vector<unsigned char> local = folder.read("data/s60");
+    ASSERT_EQ(local.size(), 468u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(local.data()) + 36 * 3), "dee");
 }

@@ -1,9 +1,14 @@
 // KWeb against servers that misbehave: silence, refusals, empty, huge, cut and odd bodies.
 #include "framework/KWeb.h"
+#include "game/onlinescores.h"
+#include "game/rules.h"
+#include "shell/launcher.h"
+#include "shell/temp_folder.h"
 #include "web/raw_server.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -249,4 +254,27 @@ TEST_F(Web, RedirectsAreFollowedOnlyToWebAddresses) {
     EXPECT_EQ(web.callURL("file:///etc/hostname", false), nullptr);
     EXPECT_EQ(web.callURL("not a url at all", false), nullptr);
     EXPECT_EQ(web.callURL(nullptr, false), nullptr);
+}
+
+// A score-server address too long for the game's request buffer would have the request cut into a
+// wrong score or a submission without its game: nothing is sent, and it is said once on stderr.
+TEST_F(Web, AnAddressTooLongForTheRequestSendsNothing) {
+    RawServer server = replying(answer("yes"));
+    TempProgramFolder folder;
+    const std::string address = server.url("/" + std::string(200, 'a'));
+    folder.write("data/scoreserver.txt", std::vector<unsigned char>(address.begin(), address.end()));
+    gOnlineScores = true;
+    _onlineProcessed = false;
+    _gameMode = 0;
+    _realScore = 5000;
+    std::strcpy(gameDescription, "quorix0dif1");
+    char name[] = "sam";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(isOnlineScore(gameDescription));
+    submitOnlineScore(name, gameDescription);
+    submitOnlineScore(name, gameDescription);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_NE(said.find("too long"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
 }
