@@ -5,7 +5,6 @@
 #include <string>
 
 #include "framework/KGraphicD3D.h"
-#include "framework/KMiscTools.h"
 #include "framework/KWeb.h"
 #include "framework/KWindowD3D.h"
 #include "frontend/highscores.h"
@@ -14,6 +13,7 @@
 #include "shell/app.h"
 #include "shell/files.h"
 #include "shell/launcher.h"
+#include "shell/paths.h"
 #include "shell/prefs.h"
 
 bool previousState = false;
@@ -21,7 +21,6 @@ bool previousState = false;
 namespace {
 
 constexpr const char *kDefaultServer = "http://127.0.0.1:7717";
-constexpr const char *kServerSettingFile = "data/scoreserver.txt";
 constexpr float kInternetPictureBlend = 0.8f;
 
 // The request goes into a buffer of 260 characters: anything longer is cut, as the game always did.
@@ -44,13 +43,18 @@ void showWaitingPicture(float inset) {
 } // namespace
 
 const char *scoreServerAddress() {
-    // Read once per run: the first line of data/scoreserver.txt, without a trailing slash.
+    // Read once per run: the first line of scoreserver.txt, without a trailing slash. The player's own
+    // copy wins over the one that came with the game.
     if (serverAddress.empty()) {
-        char text[512] = {};
-        if (readRecordFile(KMiscTools::makeFilePath(kServerSettingFile), text, sizeof(text) - 1) > 0) {
+        for (const std::string &path : scoreServerSettingPaths()) {
+            char text[512] = {};
+            if (readRecordFile(path.c_str(), text, sizeof(text) - 1) <= 0)
+                continue;
             serverAddress.assign(text, std::strcspn(text, "\r\n \t"));
             while (!serverAddress.empty() && serverAddress.back() == '/')
                 serverAddress.pop_back();
+            if (!serverAddress.empty())
+                break;
         }
         if (serverAddress.empty())
             serverAddress = kDefaultServer;

@@ -9,6 +9,8 @@
 #include <string>
 
 long readRecordFile(const char *path, void *record, size_t size) {
+    if (path == nullptr || path[0] == '\0')
+        return -1; // no folder is known for the file
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
@@ -33,6 +35,8 @@ long readRecordFile(const char *path, void *record, size_t size) {
 }
 
 bool writeRecordFile(const char *path, const void *record, size_t size) {
+    if (path == nullptr || path[0] == '\0')
+        return false; // no folder is known for the file
     static std::atomic<unsigned> counter{0};
     const std::string target(path);
     std::string temporary;

@@ -2,6 +2,7 @@
 
 #include "framework/KMiscTools.h"
 #include "shell/files.h"
+#include "shell/paths.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,13 +20,13 @@ const char *const kSkinNames[kSkinCount] = {"Classic",   "For Her",     "For Him
 
 namespace {
 
-const char *const kFullScreenFile = "data/fullscreen.stt";
-const char *const kSkinFile = "data/skin.stt";
-const char *const kGamePadFile = "data/gamepad.stt";
+// In the player's data folder (data/ beside a portable game): shell/paths.h.
+const char *const kFullScreenFile = "fullscreen.stt";
+const char *const kSkinFile = "skin.stt";
+const char *const kGamePadFile = "gamepad.stt";
 
-// makeFilePath answers in one shared buffer; keep a copy before the next call.
 std::string dataPath(const char *name) {
-    return KMiscTools::makeFilePath(name);
+    return playerDataFilePath(name);
 }
 
 int readSettingsFile(const std::string &path, unsigned char *bytes, int size) {

@@ -46,8 +46,9 @@ struct sLauncherDialog {
     int result = kDialogQuit; // meaningful once ended
 };
 
-// Reads and writes data/fullscreen.stt with data/skin.stt, and data/gamepad.stt. Missing or short files
-// leave what they do not hold unchanged; files that cannot be written are skipped silently.
+// Reads and writes fullscreen.stt with skin.stt, and gamepad.stt, in the player's data folder (data/
+// beside a portable game, shell/paths.h). Missing or short files leave what they do not hold
+// unchanged; files that cannot be written are skipped silently.
 void loadFullScreenState();
 void saveFullScreenState();
 void loadGamePadState();

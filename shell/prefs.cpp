@@ -1,8 +1,8 @@
 #include "shell/prefs.h"
 
-#include "framework/KMiscTools.h"
 #include "framework/KSound.h"
 #include "shell/files.h"
+#include "shell/paths.h"
 
 #include <bit>
 
@@ -10,10 +10,6 @@
 static_assert(std::endian::native == std::endian::little);
 
 sPrefs prefs = kDefaultPrefs;
-
-namespace {
-constexpr const char *kPrefsFile = "prefs.raw";
-} // namespace
 
 int32_t sliderToPercent(int32_t position) {
     int32_t percent = static_cast<int32_t>(static_cast<int64_t>(position) * 100 / 117);
@@ -25,7 +21,7 @@ int32_t sliderToPercent(int32_t position) {
 }
 
 void loadPrefs() {
-    if (readRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs)) < 0)
+    if (readRecordFile(preferencesFilePath().c_str(), &prefs, sizeof(prefs)) < 0)
         return;
     if (prefs.difficulty < 0)
         prefs.difficulty = 0;
@@ -39,5 +35,5 @@ void loadPrefs() {
 }
 
 void savePrefs() {
-    writeRecordFile(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof(prefs));
+    writeRecordFile(preferencesFilePath().c_str(), &prefs, sizeof(prefs));
 }

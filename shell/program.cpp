@@ -10,8 +10,11 @@
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
+#include "shell/paths.h"
 #include "shell/prefs.h"
 #include "shell/sounds.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -33,6 +36,13 @@ void showLoadingScreen() {
 } // namespace
 
 int runQuorix() {
+    if (KMiscTools::currentFilePath[0] == '\0')
+        KMiscTools::initMiscTools();
+    const sFileLocations locations =
+        chooseFileLocations(KMiscTools::currentFilePath, "", sUserEnvironment::current());
+    useFileLocations(locations);
+    preparePlayerFolders(locations, stderr);
+
     if (!ShowWelcomeDialog())
         return 0;
 
