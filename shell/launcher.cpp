@@ -155,21 +155,46 @@ void ShowHelp() {
     KMiscTools::launchURL(KMiscTools::makeFilePath("data/help/index.html"), true);
 }
 
-bool runWelcomeDialog(const LauncherView &view) {
+bool runWelcomeDialog(const LauncherView &view, const sLauncherOverrides &overrides) {
     // Paths resolve against the program's folder from here on. A folder already chosen (a test's copy
     // of the data) is kept.
     if (KMiscTools::currentFilePath[0] == '\0')
         KMiscTools::initMiscTools();
     loadFullScreenState();
     loadGamePadState();
+    const bool storedWindowed = isWindowed;
+    const long storedSkin = gSkin;
+    const auto applyOverrides = [&] {
+        if (overrides.windowed)
+            isWindowed = *overrides.windowed;
+        if (overrides.skin)
+            gSkin = *overrides.skin;
+    };
+    applyOverrides();
 
     sLauncherDialog dialog;
-    int result = view ? view(dialog) : kDialogFailed;
-    if (result == kDialogFailed)
-        clampSkin(); // no dialog brought the stored skin into range: the game must not look for skin 9
+    int result = kDialogFailed;
+    if (overrides.showDialog && view)
+        result = view(dialog);
 
-    saveFullScreenState();
-    saveGamePadState();
+    if (result == kDialogFailed) {
+        // No dialog: nothing was chosen. The stored choices are written back as they were, with the
+        // skin brought into range (the game must not look for skin 9), unless no dialog was wanted at
+        // all; the command line's choices hold for this run.
+        isWindowed = storedWindowed;
+        gSkin = storedSkin;
+        clampSkin();
+        if (overrides.showDialog) {
+            saveFullScreenState();
+            saveGamePadState();
+        }
+        applyOverrides();
+    } else {
+        if (result == kDialogQuit)
+            isWindowed = storedWindowed; // Quit does not read the boxes
+        saveFullScreenState();
+        saveGamePadState();
+    }
 
     bool play = result != kDialogQuit;
     gOnlineScores = play && isGamePad;
