@@ -153,9 +153,9 @@ protected:
     }
 };
 
-} // namespace
-
-TEST_F(InstalledGame, FilesLandWhereTheDesktopLooksForThem) {
+// Where the install put things: the program, its data without any player's file, and what the
+// desktop looks for (menu entry, metadata, icons, manual page).
+void expectInstalledLayout(const fs::path &prefix) {
     const struct {
         const char *path;
         bool executable;
@@ -188,6 +188,8 @@ TEST_F(InstalledGame, FilesLandWhereTheDesktopLooksForThem) {
             << entry.path();
     }
 }
+
+} // namespace
 
 // A relax game at the hardest level (whose table starts empty, so any points earn a place), a name
 // entered, and quit: the table lands in XDG_DATA_HOME, prefs.raw in XDG_CONFIG_HOME, both folders made
@@ -259,8 +261,10 @@ TEST_F(InstalledGame, ScriptedGameKeepsThePlayersFilesInTheXdgFolders) {
     EXPECT_EQ(snapshot(root), before) << "the game wrote under its prefix";
 }
 
-// The real program: its command line, and a headless start whose settings folder cannot be made.
+// The installed tree, and the real program in it: its command line, and a headless start whose
+// settings folder cannot be made.
 TEST_F(InstalledGame, TheInstalledProgramAnswersAndStartsHeadless) {
+    expectInstalledLayout(prefix);
     makePrefixReadOnly();
     const auto before = snapshot(root);
     const std::string program = (prefix / "games/quorix").string();
