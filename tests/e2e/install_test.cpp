@@ -297,6 +297,10 @@ TEST_F(InstalledGame, TheInstalledProgramAnswersAndStartsHeadless) {
     std::ofstream(xdg / "plain file") << "not a folder";
     Environment unusable = home;
     unusable["XDG_CONFIG_HOME"] = (xdg / "plain file/config").string();
+    // In a sanitized build: the GL driver, loaded and unloaded at run time, leaves allocations that
+    // LeakSanitizer cannot name and would turn into exit status 1. (The in-process runs never reach a
+    // leak check either; every other check of the sanitizers stays on.)
+    unusable["ASAN_OPTIONS"] = "detect_leaks=0";
     const pid_t game =
         startProgram({program, "--no-launcher", "--skin", "5"}, unusable, base / "out", base / "err");
     ASSERT_GT(game, 0);
