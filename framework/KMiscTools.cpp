@@ -13,6 +13,7 @@
 
 char KMiscTools::currentFilePath[KMiscTools::kPathSize] = "";
 char KMiscTools::builtPath[KMiscTools::kPathSize] = "";
+char KMiscTools::dataFolderPath[KMiscTools::kPathSize] = "";
 int KMiscTools::_HighFreq = 0;
 int64_t KMiscTools::_unitsPerSecond = 0;
 int64_t KMiscTools::tstart = 0;
@@ -38,6 +39,7 @@ void KMiscTools::initMiscTools() {
         currentFilePath[1] = '\0';
     if (currentFilePath[0] == '\0')
         copyCut(currentFilePath, ".", sizeof(currentFilePath));
+    dataFolderPath[0] = '\0';
     initMillisecond();
 }
 
@@ -46,7 +48,33 @@ void KMiscTools::setProgramFolder(const char *folder) {
     size_t length = std::strlen(currentFilePath);
     if (length > 1 && currentFilePath[length - 1] == '/')
         currentFilePath[length - 1] = '\0';
+    dataFolderPath[0] = '\0';
     initMillisecond();
+}
+
+void KMiscTools::setDataFolder(const char *folder) {
+    copyCut(dataFolderPath, folder ? folder : "", sizeof(dataFolderPath));
+    size_t length = std::strlen(dataFolderPath);
+    if (length > 1 && dataFolderPath[length - 1] == '/')
+        dataFolderPath[length - 1] = '\0';
+}
+
+std::string KMiscTools::dataFolder() {
+    if (dataFolderPath[0] != '\0')
+        return dataFolderPath;
+    if (currentFilePath[0] == '\0')
+        initMiscTools();
+    return std::string(currentFilePath) + "/data";
+}
+
+// The part of a name after its "data" folder ("/a.bmp" of "data\\a.bmp"), or null when the name is not
+// in the data folder.
+static const char *insideDataFolder(const char *name) {
+    if (std::strncmp(name, "data", 4) != 0)
+        return nullptr;
+    if (name[4] == '\0' || name[4] == '/' || name[4] == '\\')
+        return name + 4;
+    return nullptr;
 }
 
 char *KMiscTools::makeFilePath(const char *filename) {
@@ -64,6 +92,8 @@ char *KMiscTools::makeFilePath(const char *filename) {
         const char *rest = filename + 2;
         bool rooted = rest[0] == '/' || rest[0] == '\\';
         copyCut(builtPath, (std::string(rooted ? "" : "/") + rest).c_str(), sizeof(builtPath));
+    } else if (const char *rest = insideDataFolder(filename); rest && dataFolderPath[0] != '\0') {
+        copyCut(builtPath, (std::string(dataFolderPath) + rest).c_str(), sizeof(builtPath));
     } else {
         copyCut(builtPath, (std::string(currentFilePath) + "/" + filename).c_str(), sizeof(builtPath));
     }

@@ -18,11 +18,19 @@ public:
     static void initMiscTools();
 
     // Turns a data file name into a full path in the program's folder. Either separator is accepted,
-    // one leading separator is ignored, and the result uses '/'. A name whose second character is a
-    // colon ("C:/tmp/x.bmp") is an absolute name: the drive letter and colon are dropped and the rest
-    // is taken from the root ("/tmp/x.bmp"). The result is the shared buffer builtPath, overwritten by
-    // the next call; a path longer than the buffer is cut.
+    // one leading separator is ignored, and the result uses '/'. Names in "data/" resolve in the data
+    // folder (see setDataFolder). A name whose second character is a colon ("C:/tmp/x.bmp") is an
+    // absolute name: the drive letter and colon are dropped and the rest is taken from the root
+    // ("/tmp/x.bmp"). The result is the shared buffer builtPath, overwritten by the next call; a path
+    // longer than the buffer is cut.
     static char *makeFilePath(const char *filename);
+
+    // Where names in "data/" are read from: by default the "data" folder in the program's folder; an
+    // installed game reads its data from elsewhere (share/quorix). Null or empty restores the default.
+    // Pointing the program's folder elsewhere restores it too.
+    static void setDataFolder(const char *folder);
+    // The data folder in force, without a trailing '/'.
+    static std::string dataFolder();
 
     static void initMillisecond();
     // Milliseconds on a monotonic clock; only differences mean anything. Wraps after 2^32 ms.
@@ -49,6 +57,7 @@ public:
     static constexpr int kPathSize = PATH_MAX;
     static char currentFilePath[kPathSize];
     static char builtPath[kPathSize];
+    static char dataFolderPath[kPathSize]; // empty: <currentFilePath>/data
     static int _HighFreq;
     static int64_t _unitsPerSecond;
     static int64_t tstart;

@@ -76,9 +76,7 @@ bool KWindowD3D::createRealWindow(short width, short height, short depth, const 
 
 void KWindowD3D::setProgramIcon() {
     // Built here rather than with makeFilePath, whose one buffer a caller may still be holding.
-    if (KMiscTools::currentFilePath[0] == '\0')
-        KMiscTools::initMiscTools();
-    const std::string path = std::string(KMiscTools::currentFilePath) + "/data/icons/quorix-64.png";
+    const std::string path = KMiscTools::dataFolder() + "/icons/quorix-64.png";
     platform::DecodedImage icon;
     if (!platform::decodeImageFile(path.c_str(), "PNG", icon))
         return;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "framework/KGraphicD3D.h"
-#include "framework/KMiscTools.h"
 #include "framework/KText.h"
 #include "frontend/menu.h"
 #include "game/sheet_layout.h"
 #include "shell/files.h"
+#include "shell/paths.h"
 #include "shell/prefs.h"
 
 namespace {
@@ -32,10 +32,11 @@ constexpr sHighScores makeTable(const uint32_t (&values)[13]) {
     return table;
 }
 
-constexpr const char *kFile60sec = "data/s60";
-constexpr const char *kFile5Min = "data/s5mn";
-constexpr const char *kFileMillion = "data/smil";
-constexpr const char *kFileRelax = "data/srelx";
+// In the player's data folder (data/ beside a portable game): shell/paths.h.
+constexpr const char *kFile60sec = "s60";
+constexpr const char *kFile5Min = "s5mn";
+constexpr const char *kFileMillion = "smil";
+constexpr const char *kFileRelax = "srelx";
 
 bool isBetter(long mode, uint32_t value, uint32_t stored) {
     return lowerIsBetter(mode) ? value < stored : value > stored;
@@ -190,17 +191,17 @@ void loadHighScores() {
     // This run's results are counted from here.
     for (TableJournal &journal : journals)
         journal = TableJournal{};
-    loadHigh(&score60sec, KMiscTools::makeFilePath(kFile60sec));
-    loadHigh(&score5Min, KMiscTools::makeFilePath(kFile5Min));
-    loadHigh(&scoreRelax, KMiscTools::makeFilePath(kFileRelax));
-    loadHigh(&scoreMillion, KMiscTools::makeFilePath(kFileMillion));
+    loadHigh(&score60sec, playerDataFilePath(kFile60sec).c_str());
+    loadHigh(&score5Min, playerDataFilePath(kFile5Min).c_str());
+    loadHigh(&scoreRelax, playerDataFilePath(kFileRelax).c_str());
+    loadHigh(&scoreMillion, playerDataFilePath(kFileMillion).c_str());
 }
 
 void saveHighScores() {
-    saveHigh(&score60sec, KMiscTools::makeFilePath(kFile60sec));
-    saveHigh(&score5Min, KMiscTools::makeFilePath(kFile5Min));
-    saveHigh(&scoreRelax, KMiscTools::makeFilePath(kFileRelax));
-    saveHigh(&scoreMillion, KMiscTools::makeFilePath(kFileMillion));
+    saveHigh(&score60sec, playerDataFilePath(kFile60sec).c_str());
+    saveHigh(&score5Min, playerDataFilePath(kFile5Min).c_str());
+    saveHigh(&scoreRelax, playerDataFilePath(kFileRelax).c_str());
+    saveHigh(&scoreMillion, playerDataFilePath(kFileMillion).c_str());
 }
 
 void resetScores() {

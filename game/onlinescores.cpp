@@ -6,7 +6,6 @@
 #include <string>
 
 #include "framework/KGraphicD3D.h"
-#include "framework/KMiscTools.h"
 #include "framework/KWeb.h"
 #include "framework/KWindowD3D.h"
 #include "frontend/highscores.h"
@@ -15,6 +14,7 @@
 #include "shell/app.h"
 #include "shell/files.h"
 #include "shell/launcher.h"
+#include "shell/paths.h"
 #include "shell/prefs.h"
 
 bool previousState = false;
@@ -22,7 +22,6 @@ bool previousState = false;
 namespace {
 
 constexpr const char *kDefaultServer = "http://127.0.0.1:7717";
-constexpr const char *kServerSettingFile = "data/scoreserver.txt";
 constexpr float kInternetPictureBlend = 0.8f;
 
 // The request goes into a buffer of 260 characters.
@@ -65,13 +64,18 @@ void showWaitingPicture(float inset) {
 } // namespace
 
 const char *scoreServerAddress() {
-    // Read once per run: the first line of data/scoreserver.txt, without a trailing slash.
+    // Read once per run: the first line of scoreserver.txt, without a trailing slash. The player's own
+    // copy wins over the one that came with the game.
     if (serverAddress.empty()) {
-        char text[512] = {};
-        if (readRecordFile(KMiscTools::makeFilePath(kServerSettingFile), text, sizeof(text) - 1) > 0) {
+        for (const std::string &path : scoreServerSettingPaths()) {
+            char text[512] = {};
+            if (readRecordFile(path.c_str(), text, sizeof(text) - 1) <= 0)
+                continue;
             serverAddress.assign(text, std::strcspn(text, "\r\n \t"));
             while (!serverAddress.empty() && serverAddress.back() == '/')
                 serverAddress.pop_back();
+            if (!serverAddress.empty())
+                break;
         }
         if (serverAddress.empty())
             serverAddress = kDefaultServer;

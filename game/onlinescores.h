@@ -3,7 +3,8 @@
 
 extern bool previousState; // the server's answer for the current game
 
-// The server's base address: data/scoreserver.txt, or http://127.0.0.1:7717 without it.
+// The server's base address: the first line of scoreserver.txt (the player's own copy first, then the
+// one in the data folder: shell/paths.h), or http://127.0.0.1:7717 without one.
 const char *scoreServerAddress();
 
 bool isOnlineScore(char *data);

@@ -56,6 +56,8 @@ bool writeInPlace(const char *path, const void *record, size_t size) {
 } // namespace
 
 long readRecordFile(const char *path, void *record, size_t size) {
+    if (path == nullptr || path[0] == '\0')
+        return kRecordMissing; // no folder is known for the file
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? kRecordMissing : kRecordUnreadable;
@@ -82,6 +84,8 @@ long readRecordFile(const char *path, void *record, size_t size) {
 }
 
 bool writeRecordFile(const char *path, const void *record, size_t size) {
+    if (path == nullptr || path[0] == '\0')
+        return false; // no folder is known for the file
     struct stat info {};
     const bool exists = stat(path, &info) == 0;
     if (exists && (!S_ISREG(info.st_mode) || !playerMayWrite(path, info)))

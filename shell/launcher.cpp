@@ -2,6 +2,7 @@
 
 #include "framework/KMiscTools.h"
 #include "shell/files.h"
+#include "shell/paths.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -19,13 +20,13 @@ const char *const kSkinNames[kSkinCount] = {"Classic",   "For Her",     "For Him
 
 namespace {
 
-const char *const kFullScreenFile = "data/fullscreen.stt";
-const char *const kSkinFile = "data/skin.stt";
-const char *const kGamePadFile = "data/gamepad.stt";
+// In the player's data folder (data/ beside a portable game): shell/paths.h.
+const char *const kFullScreenFile = "fullscreen.stt";
+const char *const kSkinFile = "skin.stt";
+const char *const kGamePadFile = "gamepad.stt";
 
-// makeFilePath answers in one shared buffer; keep a copy before the next call.
 std::string dataPath(const char *name) {
-    return KMiscTools::makeFilePath(name);
+    return playerDataFilePath(name);
 }
 
 int readSettingsFile(const std::string &path, unsigned char *bytes, int size) {
@@ -155,21 +156,46 @@ void ShowHelp() {
     KMiscTools::launchURL(page.data(), true);
 }
 
-bool runWelcomeDialog(const LauncherView &view) {
+bool runWelcomeDialog(const LauncherView &view, const sLauncherOverrides &overrides) {
     // Paths resolve against the program's folder from here on. A folder already chosen (a test's copy
     // of the data) is kept.
     if (KMiscTools::currentFilePath[0] == '\0')
         KMiscTools::initMiscTools();
     loadFullScreenState();
     loadGamePadState();
+    const bool storedWindowed = isWindowed;
+    const long storedSkin = gSkin;
+    const auto applyOverrides = [&] {
+        if (overrides.windowed)
+            isWindowed = *overrides.windowed;
+        if (overrides.skin)
+            gSkin = *overrides.skin;
+    };
+    applyOverrides();
 
     sLauncherDialog dialog;
-    int result = view ? view(dialog) : kDialogFailed;
-    if (result == kDialogFailed)
-        clampSkin(); // no dialog brought the stored skin into range: the game must not look for skin 9
+    int result = kDialogFailed;
+    if (overrides.showDialog && view)
+        result = view(dialog);
 
-    saveFullScreenState();
-    saveGamePadState();
+    if (result == kDialogFailed) {
+        // No dialog: nothing was chosen. The stored choices are written back as they were, with the
+        // skin brought into range (the game must not look for skin 9), unless no dialog was wanted at
+        // all; the command line's choices hold for this run.
+        isWindowed = storedWindowed;
+        gSkin = storedSkin;
+        clampSkin();
+        if (overrides.showDialog) {
+            saveFullScreenState();
+            saveGamePadState();
+        }
+        applyOverrides();
+    } else {
+        if (result == kDialogQuit)
+            isWindowed = storedWindowed; // Quit does not read the boxes
+        saveFullScreenState();
+        saveGamePadState();
+    }
 
     bool play = result != kDialogQuit;
     gOnlineScores = play && isGamePad;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 // The launcher's choices, fixed for the whole run.
 extern long gSkin;         // the chosen skin, 0..6: the folder data/skins/<gSkin>
@@ -46,8 +47,9 @@ struct sLauncherDialog {
     int result = kDialogQuit; // meaningful once ended
 };
 
-// Reads and writes data/fullscreen.stt with data/skin.stt, and data/gamepad.stt. Missing or short files
-// leave what they do not hold unchanged; files that cannot be written are skipped silently.
+// Reads and writes fullscreen.stt with skin.stt, and gamepad.stt, in the player's data folder (data/
+// beside a portable game, shell/paths.h). Missing or short files leave what they do not hold
+// unchanged; files that cannot be written are skipped silently.
 void loadFullScreenState();
 void saveFullScreenState();
 void loadGamePadState();
@@ -66,11 +68,23 @@ bool launcherCommand(sLauncherDialog &dialog, int controlId);
 // Opens data/help/index.html in the user's browser without waiting for it.
 void ShowHelp();
 
+// What the command line asks of the launcher for this run.
+struct sLauncherOverrides {
+    bool showDialog = true;       // false: play at once with the stored choices
+    std::optional<bool> windowed; // a window (true) or the whole screen (false)
+    std::optional<long> skin;     // 0..6
+};
+
 // The whole launcher around a view: load the settings, run the view until the dialog ends, save the
 // settings whichever button ended it, and tell whether to play. A view that cannot show the dialog
 // (it returns kDialogFailed) starts the game with the stored settings.
+//
+// The overrides take the stored choices' place for this run: the dialog opens showing them, and what
+// the player plays with is saved as always. They are not stored on their own: Quit writes the
+// full-screen choice back as it was, and without a dialog (not wanted, or not possible) the stored
+// choices are left as they were.
 using LauncherView = std::function<int(sLauncherDialog &dialog)>;
-bool runWelcomeDialog(const LauncherView &view);
+bool runWelcomeDialog(const LauncherView &view, const sLauncherOverrides &overrides = {});
 
 // The launcher with its GTK view; defined in shell/launcher_gtk.cpp.
-bool ShowWelcomeDialog();
+bool ShowWelcomeDialog(const sLauncherOverrides &overrides = {});

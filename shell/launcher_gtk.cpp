@@ -242,10 +242,12 @@ GdkPixbuf *snapshotLauncherWindow(const sLauncherWindow &window) {
                                       gdk_window_get_height(surface));
 }
 
-bool ShowWelcomeDialog() {
-    return runWelcomeDialog([](sLauncherDialog &dialog) {
-        if (headlessRun())
-            return kDialogFailed;
-        return runGtkLauncherView(dialog);
-    });
+bool ShowWelcomeDialog(const sLauncherOverrides &overrides) {
+    return runWelcomeDialog(
+        [](sLauncherDialog &dialog) {
+            if (headlessRun())
+                return kDialogFailed;
+            return runGtkLauncherView(dialog);
+        },
+        overrides);
 }

@@ -1,6 +1,6 @@
 // Quorix: the program's entry point.
 #include "shell/program.h"
 
-int main() {
-    return runQuorix();
+int main(int argc, char **argv) {
+    return quorixMain(argc, argv);
 }

@@ -1,8 +1,8 @@
 #include "shell/prefs.h"
 
-#include "framework/KMiscTools.h"
 #include "framework/KSound.h"
 #include "shell/files.h"
+#include "shell/paths.h"
 
 #include <bit>
 #include <string>
@@ -11,10 +11,6 @@
 static_assert(std::endian::native == std::endian::little);
 
 sPrefs prefs = kDefaultPrefs;
-
-namespace {
-constexpr const char *kPrefsFile = "prefs.raw";
-} // namespace
 
 int32_t sliderToPercent(int32_t position) {
     int32_t percent = static_cast<int32_t>(static_cast<int64_t>(position) * 100 / 117);
@@ -26,7 +22,8 @@ int32_t sliderToPercent(int32_t position) {
 }
 
 void loadPrefs() {
-    const char *path = KMiscTools::makeFilePath(kPrefsFile);
+    const std::string pathText = preferencesFilePath();
+    const char *path = pathText.c_str();
     const long read = readRecordFile(path, &prefs, sizeof(prefs));
     if (read == kRecordUnreadable)
         reportUnreadableFile(path);
@@ -44,7 +41,7 @@ void loadPrefs() {
 }
 
 void savePrefs() {
-    const std::string path = KMiscTools::makeFilePath(kPrefsFile);
+    const std::string path = preferencesFilePath();
     // A file that is there but cannot be read (left by another user, say) is not this run's to replace.
     sPrefs onDisk{};
     if (readRecordFile(path.c_str(), &onDisk, sizeof(onDisk)) == kRecordUnreadable) {

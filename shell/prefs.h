@@ -1,4 +1,5 @@
-// The player's preferences, kept in prefs.raw beside the executable.
+// The player's preferences, kept in prefs.raw (beside the executable, or in the player's settings
+// folder: shell/paths.h).
 #pragma once
 
 #include <cstdint>

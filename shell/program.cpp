@@ -10,8 +10,12 @@
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
+#include "shell/paths.h"
 #include "shell/prefs.h"
 #include "shell/sounds.h"
+
+#include <cstdio>
+#include <iostream>
 
 namespace {
 
@@ -32,8 +36,23 @@ void showLoadingScreen() {
 
 } // namespace
 
-int runQuorix() {
-    if (!ShowWelcomeDialog())
+int quorixMain(int argc, char **argv) {
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const sCommandLine commandLine = parseCommandLine(arguments);
+    if (const int status = answerCommandLine(commandLine, std::cout, std::cerr); status >= 0)
+        return status;
+    return runQuorix(commandLine.options);
+}
+
+int runQuorix(const sLaunchOptions &options) {
+    if (KMiscTools::currentFilePath[0] == '\0')
+        KMiscTools::initMiscTools();
+    const sFileLocations locations =
+        chooseFileLocations(KMiscTools::currentFilePath, options.dataFolder, sUserEnvironment::current());
+    useFileLocations(locations);
+    preparePlayerFolders(locations, stderr);
+
+    if (!ShowWelcomeDialog(options.launcher))
         return 0;
 
     fenetre = new KWindowD3D;

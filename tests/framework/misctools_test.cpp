@@ -75,6 +75,17 @@ TEST_F(MiscToolsPaths, OverlongNamesAreCutWithinTheBuffer) {
 TEST_F(MiscToolsPaths, TheProgramFolderCanBePointedElsewhere) {
     KMiscTools::setProgramFolder("/tmp/quorix-copy/");
     EXPECT_STREQ(KMiscTools::makeFilePath("data/skin.stt"), "/tmp/quorix-copy/data/skin.stt");
+    EXPECT_EQ(KMiscTools::dataFolder(), "/tmp/quorix-copy/data");
+
+    // An installed game reads its data folder from elsewhere; other names stay in the program's folder.
+    KMiscTools::setDataFolder("/opt/q/share/quorix/");
+    EXPECT_EQ(KMiscTools::dataFolder(), "/opt/q/share/quorix");
+    EXPECT_STREQ(KMiscTools::makeFilePath("\\data\\skins\\0/menu0.tga"),
+                 "/opt/q/share/quorix/skins/0/menu0.tga");
+    EXPECT_STREQ(KMiscTools::makeFilePath("data2/x"), "/tmp/quorix-copy/data2/x");
+    EXPECT_STREQ(KMiscTools::makeFilePath("prefs.raw"), "/tmp/quorix-copy/prefs.raw");
+    KMiscTools::setProgramFolder("/tmp/quorix-copy");
+    EXPECT_STREQ(KMiscTools::makeFilePath("data/skin.stt"), "/tmp/quorix-copy/data/skin.stt");
     KMiscTools::initMiscTools();
     EXPECT_EQ(std::string(KMiscTools::makeFilePath("data/skin.stt")), exeFolder() + "/data/skin.stt");
 }

@@ -301,4 +301,63 @@ TEST(Launcher, DialogThatCannotBeShownStartsTheGameWithTheStoredSettings) {
     EXPECT_FALSE(gOnlineScores);
 }
 
+// The command line's choices: they preset the dialog, what the player plays with is stored, and
+// nothing else the command line asked for is.
+TEST(Launcher, CommandLineChoicesPresetTheDialogWithoutBeingStoredOnTheirOwn) {
+    enum ePlayer { kPlays, kQuits, kNoDialogPossible };
+    struct Case {
+        const char *what;
+        sLauncherOverrides overrides;
+        ePlayer player;
+        bool shownFullScreen; // what the dialog opened with (when one opened)
+        int shownSkin;
+        bool play, windowed; // the run's choices
+        long skin;
+        Bytes storedFullScreen; // the files afterwards (stored before: full screen, skin 2)
+        int32_t storedSkin;
+    } cases[] = {
+        {"--windowed --skin 3, Play", {true, true, 3}, kPlays, false, 3, true, true, 3, {1}, 3},
+        {"--windowed --skin 3, Quit", {true, true, 3}, kQuits, false, 3, false, false, 3, {0}, 3},
+        {"--skin 5 and no display", {true, {}, 5}, kNoDialogPossible, false, -1, true, false, 5, {0}, 2},
+        {"--no-launcher --windowed --skin 4", {false, true, 4}, kPlays, false, -1, true, true, 4, {0}, 2},
+        {"--no-launcher", {false, {}, {}}, kPlays, false, -1, true, false, 2, {0}, 2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramFolder folder;
+        folder.write("fullscreen.stt", {0});
+        folder.write("skin.stt", skinBytes(2));
+        folder.write("gamepad.stt", {1});
+        bool viewed = false;
+        sShown shown;
+        const bool play = runWelcomeDialog(
+            [&](sLauncherDialog &dialog) {
+                viewed = true;
+                if (c.player == kNoDialogPossible)
+                    return kDialogFailed;
+                initLauncherDialog(dialog);
+                shown = {dialog.fullScreenTicked, dialog.internetScoringTicked, dialog.listSelection,
+                         dialog.shownPreview, dialog.listCount};
+                press(dialog, c.player == kPlays ? kIdPlay : kIdQuit);
+                return dialog.result;
+            },
+            c.overrides);
+        EXPECT_EQ(viewed, c.overrides.showDialog);
+        if (c.shownSkin >= 0) {
+            EXPECT_EQ(shown.fullScreenTicked, c.shownFullScreen);
+            EXPECT_EQ(shown.selection, c.shownSkin);
+            EXPECT_EQ(shown.preview, c.shownSkin);
+        }
+        EXPECT_EQ(play, c.play);
+        if (play) {
+            EXPECT_EQ(isWindowed, c.windowed);
+            EXPECT_EQ(gSkin, c.skin);
+            EXPECT_TRUE(gOnlineScores) << "the stored consent holds";
+        }
+        EXPECT_EQ(folder.read("fullscreen.stt"), c.storedFullScreen);
+        EXPECT_EQ(folder.read("skin.stt"), skinBytes(c.storedSkin));
+        EXPECT_EQ(folder.read("gamepad.stt"), Bytes({1}));
+    }
+}
+
 } // namespace

@@ -121,16 +121,21 @@ the credits; Play starts a game.</p>
 
 <section id="files">
 <h2>Where files are kept</h2>
-<p>Everything lives beside the program, in its <code>data</code> folder:</p>
+<p>The same files, under the same names, in one of two places. A game started from a folder it may
+write to, with its <code>data</code> folder beside it, keeps everything there. An installed game reads
+its data from <code>share/quorix</code> and keeps your files in your own folders.</p>
 <table>
-<tr><th>File</th><th>Holds</th></tr>
-<tr><td><code>prefs.raw</code> (beside the program)</td><td>volumes, mode, difficulty, gem set, tune</td></tr>
-<tr><td><code>data/s60</code>, <code>data/s5mn</code>, <code>data/smil</code>, <code>data/srelx</code></td><td>the high-score tables</td></tr>
-<tr><td><code>data/fullscreen.stt</code>, <code>data/skin.stt</code>, <code>data/gamepad.stt</code></td><td>the launcher's choices</td></tr>
-<tr><td><code>data/music</code></td><td>the tunes: add your own Ogg Vorbis files here (up to 20 are listed)</td></tr>
-<tr><td><code>data/gems</code></td><td>the gem sets</td></tr>
+<tr><th>File</th><th>Beside the program</th><th>Installed</th><th>Holds</th></tr>
+<tr><td><code>prefs.raw</code></td><td>beside the program</td><td><code>~/.config/quorix</code></td><td>volumes, mode, difficulty, gem set, tune</td></tr>
+<tr><td><code>s60</code>, <code>s5mn</code>, <code>smil</code>, <code>srelx</code></td><td><code>data</code></td><td><code>~/.local/share/quorix</code></td><td>the high-score tables</td></tr>
+<tr><td><code>fullscreen.stt</code>, <code>skin.stt</code>, <code>gamepad.stt</code></td><td><code>data</code></td><td><code>~/.local/share/quorix</code></td><td>the launcher's choices</td></tr>
+<tr><td><code>scoreserver.txt</code></td><td><code>data</code></td><td><code>~/.config/quorix</code></td><td>the address of the score server</td></tr>
+<tr><td><code>music</code></td><td><code>data</code></td><td><code>share/quorix</code></td><td>the tunes; add your own Ogg Vorbis files beside the program (up to 20 are listed)</td></tr>
+<tr><td><code>gems</code></td><td><code>data</code></td><td><code>share/quorix</code></td><td>the gem sets</td></tr>
 </table>
-<p>Settings and scores are written when you leave the game.</p>
+<p>The folders under your home are those of <code>$XDG_CONFIG_HOME</code> and <code>$XDG_DATA_HOME</code>
+when they are set. Scores are written when you enter your name and when you leave the game, settings
+when you leave it.</p>
 </section>
 
 <section id="framework">
