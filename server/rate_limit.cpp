@@ -1,0 +1,45 @@
+#include "server/rate_limit.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace scored {
+
+RateLimiter::RateLimiter(unsigned perMinute, size_t maxAddresses)
+    : _perMinute(perMinute), _maxAddresses(maxAddresses) {}
+
+double RateLimiter::refilled(const Bucket &bucket, Clock::time_point now) const {
+    double seconds = std::chrono::duration<double>(now - bucket.updated).count();
+    return std::min<double>(_perMinute, bucket.tokens + seconds * _perMinute / 60.0);
+}
+
+bool RateLimiter::allow(const std::string &address, int &retryAfterSeconds) {
+    if (_perMinute == 0)
+        return true;
+    Clock::time_point now = Clock::now();
+    std::lock_guard guard(_lock);
+    auto found = _buckets.find(address);
+    if (found == _buckets.end()) {
+        if (_buckets.size() >= _maxAddresses) {
+            // Forget the addresses whose allowance is whole again: they lose nothing.
+            std::erase_if(_buckets,
+                          [&](const auto &entry) { return refilled(entry.second, now) >= _perMinute; });
+        }
+        if (_buckets.size() >= _maxAddresses) {
+            retryAfterSeconds = 60;
+            return false;
+        }
+        found = _buckets.emplace(address, Bucket{static_cast<double>(_perMinute), now}).first;
+    }
+    Bucket &bucket = found->second;
+    bucket.tokens = refilled(bucket, now);
+    bucket.updated = now;
+    if (bucket.tokens < 1.0) {
+        retryAfterSeconds = static_cast<int>(std::ceil((1.0 - bucket.tokens) * 60.0 / _perMinute));
+        return false;
+    }
+    bucket.tokens -= 1.0;
+    return true;
+}
+
+} // namespace scored
