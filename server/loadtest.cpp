@@ -8,12 +8,14 @@
 //   quorix-scored-load --compare
 //       The same load without the kill against SQLite with one process, then PostgreSQL with one
 //       and with four: one line each.
-//   quorix-scored-load --hostile [--slow 500] [--idle 500]
+//   quorix-scored-load --hostile [--slow 500] [--idle 500] [--settle 8]
 //       Holds slow-loris connections (a header line a second, never finished) and idle keep-alive
 //       connections from 127.0.0.2 and up (loopback: all of 127/8 is), a few dozen per address, while
 //       the clients run from 127.0.0.1; then opens more than the per-address cap from one more
-//       address. Prints the clients' latencies and losses, the connections held, the refusals and
-//       the server's peak memory.
+//       address. The clients start --settle seconds after the crowd is in place, so that the server
+//       closes and the crowd reopens connections (idle timeout 5 s, request deadline 10 s) while they
+//       run. Prints the clients' latencies and losses, the connections held, the refusals and the
+//       server's peak memory.
 //
 // Exit status 0 only when every request was answered and the tables are right.
 #include "server/testkit/load_generator.h"
@@ -53,6 +55,7 @@ struct Settings {
     bool hostile = false;
     int slow = 500;
     int idle = 500;
+    int settleSeconds = 8;
     int timeLimitSeconds = 120;
 };
 
@@ -64,6 +67,7 @@ bool parse(int argc, char **argv, Settings &settings) {
                       : arg == "--servers"    ? &settings.servers
                       : arg == "--slow"       ? &settings.slow
                       : arg == "--idle"       ? &settings.idle
+                      : arg == "--settle"     ? &settings.settleSeconds
                       : arg == "--time-limit" ? &settings.timeLimitSeconds
                                               : nullptr;
         if (number && i + 1 < argc && std::atoi(argv[i + 1]) >= 0) {
@@ -81,7 +85,7 @@ bool parse(int argc, char **argv, Settings &settings) {
             std::fprintf(stderr,
                          "usage: quorix-scored-load [--db sqlite|postgresql] [--servers N] [--clients N] "
                          "[--requests N] [--no-kill] [--time-limit S] | --compare | --hostile [--slow N] "
-                         "[--idle N]\n");
+                         "[--idle N] [--settle S]\n");
             return false;
         }
     }
@@ -199,6 +203,7 @@ public:
     }
     std::atomic<int> heldSlow{0}, heldIdle{0}, cut{0};
     std::atomic<int> minSlow{1 << 30}, minIdle{1 << 30};
+    std::atomic<long> samples{0}, sumSlow{0}, sumIdle{0};
     std::atomic<bool> measuring{false};
 
 private:
@@ -241,7 +246,7 @@ private:
         member.fd = -1;
         (member.kind == Slow ? heldSlow : heldIdle)--;
         ++cut;
-        member.next = Clock::now() + std::chrono::milliseconds(20);
+        member.next = Clock::now(); // straight back
     }
 
     void loop() {
@@ -271,6 +276,9 @@ private:
             if (measuring) {
                 minSlow = std::min<int>(minSlow, heldSlow);
                 minIdle = std::min<int>(minIdle, heldIdle);
+                ++samples;
+                sumSlow += heldSlow;
+                sumIdle += heldIdle;
             }
             poll(watch.data(), watch.size(), 50);
             char buffer[4096];
@@ -311,17 +319,26 @@ int refusedFromOneAddress(int port, uint32_t host, int count) {
         }
         sockets.push_back(fd);
     }
-    // A refused connection gets its 503 at once; an admitted one hears nothing until it asks.
-    for (int fd : sockets) {
-        pollfd watch{fd, POLLIN, 0};
-        char buffer[256];
-        if (poll(&watch, 1, 200) > 0) {
-            ssize_t got = recv(fd, buffer, sizeof(buffer) - 1, 0);
-            if (got <= 0 || std::string(buffer, static_cast<size_t>(got)).find(" 503 ") != std::string::npos)
+    // A refused connection gets its 503 at once; an admitted one hears nothing until it asks. Half a
+    // second is far less than the idle timeout, which would close the admitted ones too.
+    std::vector<pollfd> watch;
+    for (int fd : sockets)
+        watch.push_back(pollfd{fd, POLLIN, 0});
+    Clock::time_point until = Clock::now() + std::chrono::milliseconds(500);
+    while (Clock::now() < until) {
+        poll(watch.data(), watch.size(), 50);
+        for (pollfd &each : watch) {
+            if (each.fd < 0 || !(each.revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[256];
+            ssize_t got = recv(each.fd, buffer, sizeof(buffer), 0);
+            if (got > 0 && std::string(buffer, static_cast<size_t>(got)).find(" 503 ") != std::string::npos)
                 ++refused;
+            each.fd = -1; // heard from: not watched any more
         }
-        close(fd);
     }
+    for (int fd : sockets)
+        close(fd);
     return refused;
 }
 
@@ -341,6 +358,7 @@ int runHostile(const Settings &settings) {
                 crowd.heldSlow.load(), crowd.heldIdle.load(),
                 1 + (settings.slow + settings.idle + kPerAddress - 1) / kPerAddress, kPerAddress);
 
+    std::this_thread::sleep_for(std::chrono::seconds(settings.settleSeconds));
     crowd.measuring = true;
     loadgen::Settings load;
     load.ports = {port};
@@ -350,10 +368,12 @@ int runHostile(const Settings &settings) {
     loadgen::Result result = loadgen::run(load);
     crowd.measuring = false;
     printLoad("legitimate clients from 127.0.0.1", result, settings.requests);
+    long samples = std::max(1L, crowd.samples.load());
     std::printf(
-        "  held during the run: slow-loris at least %d, idle at least %d; %d connections closed by the "
-        "server and reopened\n",
-        crowd.minSlow.load(), crowd.minIdle.load(), crowd.cut.load());
+        "  held during the run: slow-loris %ld on average (%d at the least), idle %ld on average (%d at "
+        "the least); %d connections closed by the server and reopened\n",
+        crowd.sumSlow / samples, crowd.minSlow.load(), crowd.sumIdle / samples, crowd.minIdle.load(),
+        crowd.cut.load());
     std::printf(
         "  answers other than 200: %ld unavailable, %ld unanswered, %ld unexpected; acknowledged %zu\n",
         result.unavailable, result.noAnswer, result.unexpected, result.acknowledged.size());

@@ -6,6 +6,8 @@
 #include "server_process.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 #include <httplib.h>
 
 #include "server/testkit/load_generator.h"
@@ -65,7 +67,19 @@ TEST_F(Cluster, FourProcessesOneKilledMidwayLoseNothingAcknowledged) {
         servers[1]->kill9();
         servers[1] = startServer(port);
     };
+    // Watch the tables while they are written: at no moment may a game hold more than it shows.
+    std::atomic<bool> loaded{false};
+    int64_t mostRows = 0;
+    std::thread watcher([&] {
+        std::unique_ptr<scored::ScoreStore> store = scored::openScoreStore(postgres.location("scores"));
+        while (!loaded)
+            for (scored::GameId game : settings.games)
+                mostRows = std::max(mostRows, store->count(game));
+    });
     loadgen::Result result = loadgen::run(settings);
+    loaded = true;
+    watcher.join();
+    EXPECT_LE(mostRows, scored::kTableSize);
     servers.clear();
     expectRightTables(result, settings);
 }
