@@ -8,6 +8,7 @@
 #include <fstream>
 #include <grp.h>
 #include <iterator>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,22 +45,68 @@ LocalPostgres::LocalPostgres(bool durable) : _bin(findPrograms()), _durable(dura
         return;
     }
     _folder = pattern;
-    std::filesystem::create_directory(_folder + "/data");
-    if (geteuid() == 0) {
-        chmod(_folder.c_str(), 0755);
-        if (chown((_folder + "/data").c_str(), kNobody, kNobody) != 0) {
-            _reason = "cannot hand the data folder to nobody";
-            return;
-        }
-    }
-    if (!run("initdb", {"-D", _folder + "/data", "-U", kUser, "--auth=trust", "-E", "UTF8", "--locale=C",
-                        "--no-sync", "--no-instructions"})) {
-        std::ifstream log(_folder + "/log");
-        std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-        _reason = "initdb failed: " + text.substr(text.size() > 600 ? text.size() - 600 : 0);
+    chmod(_folder.c_str(), 0755);
+    std::string data = _folder + "/data";
+    if (!makeDataFolder(data))
         return;
-    }
+    // initdb takes seconds; its result is kept once beside the build and copied for every instance.
+    std::string kept = keptCluster();
+    bool copied = !kept.empty() && run("/bin/cp", {"-a", kept + "/.", data + "/"}, false);
+    if (!copied && !initdb(data))
+        return;
     start();
+}
+
+bool LocalPostgres::makeDataFolder(const std::string &path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+    if (mkdir(path.c_str(), 0700) != 0 || (geteuid() == 0 && chown(path.c_str(), kNobody, kNobody) != 0)) {
+        _reason = "cannot make the data folder " + path;
+        return false;
+    }
+    return true;
+}
+
+bool LocalPostgres::initdb(const std::string &data) {
+    if (run("initdb", {"-D", data, "-U", kUser, "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync",
+                       "--no-instructions"}))
+        return true;
+    std::ifstream log(_folder + "/log");
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    _reason = "initdb failed: " + text.substr(text.size() > 600 ? text.size() - 600 : 0);
+    return false;
+}
+
+std::string LocalPostgres::keptCluster() {
+#ifdef QUORIX_PG_TEMPLATE_DIR
+    std::string name = _bin;
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::string kept = std::string(QUORIX_PG_TEMPLATE_DIR) + "/" + name;
+    if (std::filesystem::exists(kept + "/PG_VERSION"))
+        return kept;
+    std::filesystem::create_directories(QUORIX_PG_TEMPLATE_DIR);
+    // Test programs start side by side: one makes it, the others wait for it.
+    int lock = open((kept + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        if (lock >= 0)
+            close(lock);
+        return "";
+    }
+    bool made = std::filesystem::exists(kept + "/PG_VERSION");
+    if (!made) {
+        std::string fresh = _folder + "/kept";
+        std::error_code ignored;
+        std::filesystem::remove_all(kept + ".new", ignored);
+        made = makeDataFolder(fresh) && initdb(fresh) &&
+               run("/bin/cp", {"-a", fresh, kept + ".new"}, false) &&
+               rename((kept + ".new").c_str(), kept.c_str()) == 0;
+        std::filesystem::remove_all(fresh, ignored);
+    }
+    close(lock);
+    return made ? kept : "";
+#else
+    return "";
+#endif
 }
 
 LocalPostgres::~LocalPostgres() {
@@ -71,8 +118,8 @@ LocalPostgres::~LocalPostgres() {
     }
 }
 
-bool LocalPostgres::run(const std::string &program, const std::vector<std::string> &args) {
-    std::string path = _bin + "/" + program;
+bool LocalPostgres::run(const std::string &program, const std::vector<std::string> &args, bool asPostgres) {
+    std::string path = program[0] == '/' ? program : _bin + "/" + program;
     std::string log = _folder + "/log";
     pid_t child = fork();
     if (child == 0) {
@@ -81,7 +128,8 @@ bool LocalPostgres::run(const std::string &program, const std::vector<std::strin
             dup2(out, STDOUT_FILENO);
             dup2(out, STDERR_FILENO);
         }
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+        if (asPostgres && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(126);
         setenv("LC_ALL", "C", 1);
         std::vector<char *> argv{const_cast<char *>(path.c_str())};

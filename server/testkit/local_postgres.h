@@ -31,7 +31,13 @@ public:
     static std::string findPrograms();
 
 private:
-    bool run(const std::string &program, const std::vector<std::string> &args);
+    // Runs one of PostgreSQL's programs (or another, by its full path), as nobody under root when
+    // asPostgres; true when it succeeded.
+    bool run(const std::string &program, const std::vector<std::string> &args, bool asPostgres = true);
+    bool makeDataFolder(const std::string &path);
+    bool initdb(const std::string &data);
+    // A freshly made cluster kept for copying, made on first use; "" when there is none.
+    std::string keptCluster();
 
     std::string _bin;
     std::string _folder;

@@ -5,10 +5,10 @@
 #include "running_server.h"
 #include "server_process.h"
 
-#include <gtest/gtest.h>
 #include <atomic>
-#include <thread>
+#include <gtest/gtest.h>
 #include <httplib.h>
+#include <thread>
 
 #include "server/testkit/load_generator.h"
 
@@ -17,8 +17,8 @@ namespace {
 class Cluster : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!postgresUnavailable().empty())
-            GTEST_SKIP() << postgresUnavailable();
+        if (!postgresMissing().empty())
+            GTEST_SKIP() << postgresMissing();
         ASSERT_TRUE(postgres.ok()) << postgres.reason();
         ASSERT_TRUE(postgres.createDatabase("scores"));
     }

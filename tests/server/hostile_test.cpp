@@ -154,10 +154,13 @@ TEST_F(Hostile, HeadsAndBodiesBeyondTheirCapsAreRefusedWithoutReadingOn) {
             if (poll(&watch, 1, 0) > 0)
                 break; // the server has answered
         }
+        // The server answers as soon as the head outgrows its room (16 KiB) and closes the
+        // connection: it neither buffers the rest nor waits for the end of the head.
         std::string answer = client.readAnswer();
-        EXPECT_LT(sent, 1u << 20) << hostile.what << ": the server kept reading";
         EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + hostile.status, 0), 0u)
             << hostile.what << ": " << answer.substr(0, 80);
+        client.readAnswer();
+        EXPECT_TRUE(client.closedByServer) << hostile.what;
     }
     EXPECT_EQ(honestQuestion(), 200);
 }

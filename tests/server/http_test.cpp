@@ -209,8 +209,9 @@ TEST(HttpLimits, SubmissionsPerAddressAreRateLimitedAndAProxysClientsCountApart)
 }
 
 TEST(HttpBackends, BothBackendsGiveTheSameBytes) {
-    if (!postgresUnavailable().empty())
-        GTEST_SKIP() << postgresUnavailable();
+    if (!postgresMissing().empty())
+        GTEST_SKIP() << postgresMissing();
+    ASSERT_TRUE(sharedPostgres().ok()) << sharedPostgres().reason();
     std::vector<std::string> script;
     for (int i = 0; i < 130; ++i) {
         GameId game{i % 3, (i / 3) % 4};
@@ -251,7 +252,7 @@ TEST(HttpStoreFailure, ASubmissionThatCannotBeStoredIsNeverAcknowledged) {
     std::unique_ptr<ScoreStore> sqlite = openScoreStore(database.location, quick);
     std::unique_ptr<LocalPostgres> postgres;
     std::unique_ptr<ScoreStore> pg;
-    if (postgresUnavailable().empty()) {
+    if (postgresMissing().empty()) {
         postgres = std::make_unique<LocalPostgres>();
         ASSERT_TRUE(postgres->ok()) << postgres->reason();
         pg = openScoreStore(postgres->location(), quick);

@@ -24,11 +24,11 @@ inline LocalPostgres &sharedPostgres() {
     return postgres;
 }
 
-// Why a PostgreSQL test cannot run here, or "" when it can.
-inline std::string postgresUnavailable() {
+// Why no PostgreSQL can be started here, or "" when one can.
+inline std::string postgresMissing() {
     if (LocalPostgres::findPrograms().empty())
         return "PostgreSQL's server programs are not installed (scripts/install-deps installs them)";
-    return sharedPostgres().ok() ? "" : sharedPostgres().reason();
+    return "";
 }
 
 // A new, empty database of the given kind, removed (SQLite) or left behind in the throwaway

@@ -19,8 +19,11 @@ const GameId kMillion{2, 1};
 class Store : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
-        if (GetParam() == Backend::Postgres && !postgresUnavailable().empty())
-            GTEST_SKIP() << postgresUnavailable();
+        if (GetParam() == Backend::Postgres) {
+            if (!postgresMissing().empty())
+                GTEST_SKIP() << postgresMissing();
+            ASSERT_TRUE(sharedPostgres().ok()) << sharedPostgres().reason();
+        }
         database = std::make_unique<TestDatabase>(GetParam());
         ASSERT_FALSE(database->location.empty());
         store = database->open();
@@ -164,14 +167,15 @@ TEST(SqliteStore, AFirstServersFileIsUpgradedAndKeepsOnlyWhatTheTablesShow) {
     // The layout the first server wrote: no schema version, every row ever sent, relax rows too.
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(database.location.c_str(), &db), SQLITE_OK);
-    std::string sql = "CREATE TABLE scores (id INTEGER PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL,"
-                      " score INTEGER NOT NULL, computer TEXT NOT NULL, arrived INTEGER NOT NULL);"
-                      "CREATE INDEX scores_by_game ON scores (game, score, id);";
+    std::string sql =
+        "BEGIN; CREATE TABLE scores (id INTEGER PRIMARY KEY, game TEXT NOT NULL, name TEXT NOT NULL,"
+        " score INTEGER NOT NULL, computer TEXT NOT NULL, arrived INTEGER NOT NULL);"
+        "CREATE INDEX scores_by_game ON scores (game, score, id);";
     for (int i = 0; i < 150; ++i)
         sql += "INSERT INTO scores (game, name, score, computer, arrived) VALUES ('quorix0dif0', 'n" +
                std::to_string(i) + "', " + std::to_string(i % 60) + ", 'M', 5);";
     sql += "INSERT INTO scores (game, name, score, computer, arrived) VALUES ('quorix3dif0', 'relax', 9, "
-           "'M', 5);";
+           "'M', 5); COMMIT;";
     ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
 
@@ -197,8 +201,8 @@ TEST(SqliteStore, AFileThatIsNoDatabaseOrCannotBeMadeIsRefused) {
 }
 
 TEST(PostgresStore, RefusesWith503WhileTheDatabaseIsDownAndCarriesOnWhenItIsBack) {
-    if (!postgresUnavailable().empty())
-        GTEST_SKIP() << postgresUnavailable();
+    if (!postgresMissing().empty())
+        GTEST_SKIP() << postgresMissing();
     LocalPostgres postgres; // its own, to stop and start
     ASSERT_TRUE(postgres.ok()) << postgres.reason();
     StoreSettings settings;
