@@ -27,8 +27,8 @@ const char *statusReason(int status) {
     }
 }
 
-// The peer's address as bytes: the key of the per-address cap. IPv4 and IPv4-mapped IPv6 agree.
-std::string addressKey(const sockaddr *address) {
+// The peer's address as bytes: IPv4 and IPv4-mapped IPv6 agree.
+std::string addressBytes(const sockaddr *address) {
     if (address && address->sa_family == AF_INET) {
         const auto *v4 = reinterpret_cast<const sockaddr_in *>(address);
         return std::string(reinterpret_cast<const char *>(&v4->sin_addr), 4);
@@ -42,7 +42,13 @@ std::string addressKey(const sockaddr *address) {
     return {};
 }
 
-bool isLoopbackKey(const std::string &key) {
+// The key of the per-address cap: the address, or for IPv6 its /64 network, which one subscriber
+// usually holds whole.
+std::string capKey(const std::string &bytes) {
+    return bytes.size() == 16 ? bytes.substr(0, 8) : bytes;
+}
+
+bool isLoopback(const std::string &key) {
     static const std::string ipv6Loopback("\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\1", 16);
     return (key.size() == 4 && key[0] == 127) || key == ipv6Loopback;
 }
@@ -163,8 +169,8 @@ struct HttpCallbacks {
             const MHD_ConnectionInfo *peer =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
             record->fd = fd ? fd->connect_fd : -1;
-            record->peerKey = addressKey(peer ? peer->client_addr : nullptr);
-            record->capped = !(server->_limits.behindProxy && isLoopbackKey(record->peerKey));
+            record->peer = addressBytes(peer ? peer->client_addr : nullptr);
+            record->capped = !(server->_limits.behindProxy && isLoopback(record->peer));
             record->since = HttpServer::Clock::now();
             std::lock_guard guard(server->_connectionsLock);
             record->position = server->_connections.insert(server->_connections.end(), record);
@@ -177,7 +183,7 @@ struct HttpCallbacks {
                 std::lock_guard guard(server->_connectionsLock);
                 server->_connections.erase(record->position);
             }
-            server->release(record->peerKey, record->capped);
+            server->release(capKey(record->peer), record->capped);
             delete record;
             *socketContext = nullptr;
         }
@@ -298,11 +304,11 @@ void HttpServer::stop() {
     _listener = -1;
 }
 
-void HttpServer::release(const std::string &peerKey, bool capped) {
+void HttpServer::release(const std::string &key, bool capped) {
     std::lock_guard guard(_connectionsLock);
     --_total;
     if (capped) {
-        auto found = _perAddress.find(peerKey);
+        auto found = _perAddress.find(key);
         if (found != _perAddress.end() && --found->second == 0)
             _perAddress.erase(found);
     }
@@ -325,8 +331,9 @@ void HttpServer::acceptLoop() {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        std::string key = addressKey(reinterpret_cast<sockaddr *>(&address));
-        bool capped = !(_limits.behindProxy && isLoopbackKey(key));
+        std::string peer = addressBytes(reinterpret_cast<sockaddr *>(&address));
+        std::string key = capKey(peer);
+        bool capped = !(_limits.behindProxy && isLoopback(peer));
         bool admitted;
         {
             std::lock_guard guard(_connectionsLock);
@@ -387,13 +394,13 @@ const HttpRoute *HttpServer::findRoute(const std::string &path, const std::strin
 std::string HttpServer::clientAddress(MHD_Connection *connection, const Connection *record) const {
     if (!record)
         return {};
-    if (_limits.behindProxy && isLoopbackKey(record->peerKey)) {
+    if (_limits.behindProxy && isLoopback(record->peer)) {
         std::string forwarded =
             lastForwardedAddress(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-For"));
         if (!forwarded.empty())
             return keyToText(forwarded);
     }
-    return keyToText(record->peerKey);
+    return keyToText(record->peer);
 }
 
 bool HttpServer::handle(MHD_Connection *connection, const char *method, const char *uploadData,
@@ -462,7 +469,13 @@ bool HttpServer::handle(MHD_Connection *connection, const char *method, const ch
 
     if (!exchange->route->onWorker) {
         exchange->phase = Exchange::Phase::Answered;
-        return queue(connection, exchange->route->handler(request)) == MHD_YES;
+        HttpResponse response;
+        try {
+            response = exchange->route->handler(request);
+        } catch (const std::exception &) {
+            response = textResponse(500, "the server failed");
+        }
+        return queue(connection, response) == MHD_YES;
     }
     std::unique_lock guard(_queueLock);
     if (_queueClosed || _queue.size() >= _limits.maxQueuedRequests) {

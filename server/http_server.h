@@ -64,7 +64,7 @@ struct HttpRoute {
 
 struct HttpLimits {
     unsigned maxConnections = 4096;
-    unsigned maxConnectionsPerAddress = 64;
+    unsigned maxConnectionsPerAddress = 64;   // per IPv4 address or IPv6 /64 network
     unsigned idleTimeoutSeconds = 5;          // a keep-alive connection that says nothing is closed
     unsigned requestTimeoutSeconds = 10;      // a request must have arrived whole by then
     size_t connectionMemoryBytes = 16 * 1024; // the request line and headers must fit in it
@@ -98,8 +98,8 @@ private:
     struct Exchange;
     struct Connection {
         int fd = -1;
-        std::string peerKey; // the peer's address bytes
-        bool capped = true;  // counted against the per-address cap
+        std::string peer;   // the peer's address bytes
+        bool capped = true; // counted against the per-address cap
         Clock::time_point since;
         bool receiving = true; // waiting for (the rest of) a request
         bool cut = false;      // its deadline passed and it was shut down
@@ -117,7 +117,7 @@ private:
     void acceptLoop();
     void sweepLoop();
     void workerLoop();
-    void release(const std::string &peerKey, bool capped);
+    void release(const std::string &key, bool capped);
 
     HttpLimits _limits;
     std::vector<HttpRoute> _routes;

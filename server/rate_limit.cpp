@@ -1,6 +1,7 @@
 #include "server/rate_limit.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cmath>
 
 namespace scored {
@@ -13,9 +14,22 @@ double RateLimiter::refilled(const Bucket &bucket, Clock::time_point now) const 
     return std::min<double>(_perMinute, bucket.tokens + seconds * _perMinute / 60.0);
 }
 
-bool RateLimiter::allow(const std::string &address, int &retryAfterSeconds) {
+namespace {
+
+// An IPv6 subscriber usually holds a whole /64 network: it counts as one address.
+std::string bucketKey(const std::string &address) {
+    unsigned char bytes[16];
+    if (address.find(':') != std::string::npos && inet_pton(AF_INET6, address.c_str(), bytes) == 1)
+        return std::string(reinterpret_cast<char *>(bytes), 8);
+    return address;
+}
+
+} // namespace
+
+bool RateLimiter::allow(const std::string &clientAddress, int &retryAfterSeconds) {
     if (_perMinute == 0)
         return true;
+    std::string address = bucketKey(clientAddress);
     Clock::time_point now = Clock::now();
     std::lock_guard guard(_lock);
     auto found = _buckets.find(address);

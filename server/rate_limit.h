@@ -1,6 +1,6 @@
 // Per-address allowances of submissions: a bucket per client address that refills steadily, so that
 // a burst of up to one minute's allowance is fine and a flood is refused. The table of addresses is
-// bounded; buckets that have refilled are forgotten first.
+// bounded; buckets that have refilled are forgotten first. An IPv6 /64 network counts as one address.
 #pragma once
 
 #include <chrono>
@@ -17,7 +17,7 @@ public:
 
     // Takes one submission from the address's allowance; false (with the seconds until the next one
     // is allowed) when none is left.
-    bool allow(const std::string &address, int &retryAfterSeconds);
+    bool allow(const std::string &clientAddress, int &retryAfterSeconds);
 
 private:
     using Clock = std::chrono::steady_clock;
