@@ -71,7 +71,7 @@ const std::string kQuestion = "GET /universe/ishighscore.php?gamename=quorix0dif
 ServerSettings smallLimits() {
     ServerSettings settings;
     settings.http.maxConnectionsPerAddress = 8;
-    settings.http.idleTimeoutSeconds = 1;
+    settings.http.idleTimeoutSeconds = 3;
     settings.http.requestTimeoutSeconds = 2;
     return settings;
 }

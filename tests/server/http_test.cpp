@@ -295,3 +295,43 @@ TEST(HttpStoreFailure, ASubmissionThatCannotBeStoredIsNeverAcknowledged) {
     }
     sqlite3_close(other);
 }
+
+TEST(HttpServerRoutes, BodiesAreTakenUpToTheirRoutesCapOnWorkersAndInline) {
+    // A route with a body (as a replay upload would be): the handler sees the whole body, a larger
+    // one is refused before it is read (413) or, sent in chunks, cut off without an answer.
+    for (bool onWorker : {true, false}) {
+        HttpServer http(HttpLimits{});
+        http.addRoute(HttpRoute{"POST", "/echo",
+                                [](const HttpRequest &request) {
+                                    return textResponse(200, std::to_string(request.body.size()) + " " +
+                                                                 request.rawQuery + " " +
+                                                                 request.clientAddress);
+                                },
+                                false, 1000, onWorker});
+        std::string error;
+        int port = http.bind("127.0.0.1", 0, error);
+        ASSERT_GT(port, 0) << error;
+        ASSERT_TRUE(http.start(error)) << error;
+        httplib::Client client("127.0.0.1", port);
+        auto fits = client.Post("/echo?x=%41", std::string(1000, 'b'), "application/octet-stream");
+        ASSERT_TRUE(fits);
+        EXPECT_EQ(fits->status, 200);
+        EXPECT_EQ(fits->body, "1000 x=%41 127.0.0.1\n");
+        auto tooLarge = client.Post("/echo", std::string(1001, 'b'), "application/octet-stream");
+        ASSERT_TRUE(tooLarge);
+        EXPECT_EQ(tooLarge->status, 413);
+        auto chunked = client.Post(
+            "/echo",
+            [](size_t offset, httplib::DataSink &sink) {
+                if (offset < 4000)
+                    sink.write(std::string(500, 'c').data(), 500);
+                else
+                    sink.done();
+                return true;
+            },
+            "application/octet-stream");
+        EXPECT_TRUE(!chunked || chunked->status != 200);
+        EXPECT_EQ(request(port, "/echo").status, 405);
+        http.stop();
+    }
+}
