@@ -414,7 +414,7 @@ bool HttpServer::handle(MHD_Connection *connection, const char *method, const ch
         exchange->connection = connection;
         HttpRequest &request = exchange->request;
         request.method = method ? method : "";
-        std::string target = record ? record->rawUri : "";
+        std::string target = record ? std::exchange(record->rawUri, {}) : "";
         target = target.substr(0, target.find('#'));
         size_t question = target.find('?');
         request.path = target.substr(0, question);
