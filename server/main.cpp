@@ -1,20 +1,17 @@
-// quorix-scored: the world-wide score server of Quorix.
+// quorix-scored: the world-wide score server of Quorix. `quorix-scored --help` lists the options.
 //
-//   quorix-scored [--port 7717] [--db scores.sqlite] [--host 127.0.0.1]
-//
-// Port 0 picks a free port. Once listening it prints "listening on http://HOST:PORT" on stdout.
-// SIGINT or SIGTERM stop it cleanly; a kill -9 loses nothing that was answered with 200.
+// Once listening it prints "listening on http://HOST:PORT" on stdout. SIGINT or SIGTERM stop it
+// cleanly; a kill -9 loses nothing that was answered with "ok".
 #include "server/score_server.h"
 
-#include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <pthread.h>
 #include <string>
-#include <thread>
+#include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -22,103 +19,179 @@ struct Options {
     std::string host = "127.0.0.1";
     int port = 7717;
     std::string db = "scores.sqlite";
+    scored::StoreSettings store;
+    scored::ServerSettings server;
 };
 
 void printUsage(FILE *out) {
-    std::fprintf(out, "usage: quorix-scored [--port N] [--db FILE] [--host ADDRESS]\n"
-                      "  --port N        TCP port to listen on, 0 for any free port (default 7717)\n"
-                      "  --db FILE       SQLite database of the world tables (default scores.sqlite)\n"
-                      "  --host ADDRESS  address to listen on (default 127.0.0.1)\n");
+    std::fprintf(
+        out,
+        "usage: quorix-scored [OPTION]...\n"
+        "Serves the world-wide score tables of Quorix over HTTP.\n"
+        "\n"
+        "  --port N            TCP port to listen on, 0 for any free port (default 7717)\n"
+        "  --host ADDRESS      address to listen on (default 127.0.0.1; 0.0.0.0 or :: for every network)\n"
+        "  --db LOCATION       where the tables live (default scores.sqlite):\n"
+        "                        an SQLite file, or a PostgreSQL database given as\n"
+        "                        postgresql://USER@HOST:PORT/DBNAME or \"host=/socket/dir dbname=NAME\"\n"
+        "  --db-connections N  PostgreSQL connections per process (default 8)\n"
+        "  --behind-proxy      take the client's address from X-Forwarded-For when the peer is this\n"
+        "                      machine (a reverse proxy); such peers are not held to the per-address cap\n"
+        "  --submissions-per-minute N\n"
+        "                      submissions allowed per client address and minute, 0 for no limit\n"
+        "                      (default 30)\n"
+        "  --max-connections N total open connections (default 4096)\n"
+        "  --max-connections-per-address N\n"
+        "                      open connections per client address (default 64)\n"
+        "  --idle-timeout S    close a connection silent for S seconds (default 5)\n"
+        "  --request-timeout S close a connection whose request has not arrived whole after S seconds\n"
+        "                      (default 10)\n"
+        "  --workers N         threads answering requests that use the database (default 8)\n"
+        "  --help              show this help and exit\n"
+        "  --version           show the version and exit\n");
 }
 
-// Returns false (after a message) when the command line cannot be used.
-bool parseOptions(int argc, char **argv, Options &options, bool &helpOnly) {
+// Reads a whole number from min to max; false when the text is anything else.
+bool readNumber(const std::string &text, long min, long max, long &value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::strtol(text.c_str(), nullptr, 10);
+    return value >= min && value <= max;
+}
+
+enum class Parsed { Run, Help, Version, Bad };
+
+Parsed parseOptions(int argc, char **argv, Options &options) {
+    struct NumberOption {
+        const char *name;
+        long min, max;
+        std::function<void(long)> set;
+    };
+    const std::vector<NumberOption> numbers = {
+        {"--port", 0, 65535, [&](long v) { options.port = static_cast<int>(v); }},
+        {"--db-connections", 1, 1000, [&](long v) { options.store.connections = static_cast<int>(v); }},
+        {"--submissions-per-minute", 0, 1000000,
+         [&](long v) { options.server.submissionsPerMinute = static_cast<unsigned>(v); }},
+        {"--max-connections", 1, 1000000,
+         [&](long v) { options.server.http.maxConnections = static_cast<unsigned>(v); }},
+        {"--max-connections-per-address", 1, 1000000,
+         [&](long v) { options.server.http.maxConnectionsPerAddress = static_cast<unsigned>(v); }},
+        {"--idle-timeout", 1, 3600,
+         [&](long v) { options.server.http.idleTimeoutSeconds = static_cast<unsigned>(v); }},
+        {"--request-timeout", 1, 3600,
+         [&](long v) { options.server.http.requestTimeoutSeconds = static_cast<unsigned>(v); }},
+        {"--workers", 1, 256, [&](long v) { options.server.http.workers = static_cast<unsigned>(v); }},
+    };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            helpOnly = true;
-            return true;
+        if (arg == "--help" || arg == "-h")
+            return Parsed::Help;
+        if (arg == "--version")
+            return Parsed::Version;
+        if (arg == "--behind-proxy") {
+            options.server.http.behindProxy = true;
+            continue;
         }
         std::string value;
         size_t equals = arg.find('=');
+        bool known = arg.rfind("--", 0) == 0;
         if (equals != std::string::npos) {
             value = arg.substr(equals + 1);
             arg = arg.substr(0, equals);
-        } else if (i + 1 < argc) {
+        } else if (known && i + 1 < argc) {
             value = argv[++i];
         } else {
-            std::fprintf(stderr, "quorix-scored: %s needs a value\n", arg.c_str());
-            return false;
+            std::fprintf(stderr, "quorix-scored: %s\n",
+                         known ? (arg + " needs a value").c_str() : ("unknown argument " + arg).c_str());
+            return Parsed::Bad;
         }
-        if (arg == "--port") {
-            char *end = nullptr;
-            long port = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || port < 0 || port > 65535) {
-                std::fprintf(stderr, "quorix-scored: --port must be 0 to 65535\n");
-                return false;
+        if (arg == "--db") {
+            if (value.empty()) {
+                std::fprintf(stderr, "quorix-scored: --db needs a value\n");
+                return Parsed::Bad;
             }
-            options.port = static_cast<int>(port);
-        } else if (arg == "--db") {
             options.db = value;
-        } else if (arg == "--host") {
+            continue;
+        }
+        if (arg == "--host") {
             options.host = value;
-        } else {
+            continue;
+        }
+        bool matched = false;
+        for (const NumberOption &number : numbers) {
+            if (arg != number.name)
+                continue;
+            long parsed = 0;
+            if (!readNumber(value, number.min, number.max, parsed)) {
+                std::fprintf(stderr, "quorix-scored: %s must be a whole number from %ld to %ld\n",
+                             number.name, number.min, number.max);
+                return Parsed::Bad;
+            }
+            number.set(parsed);
+            matched = true;
+        }
+        if (!matched) {
             std::fprintf(stderr, "quorix-scored: unknown option %s\n", arg.c_str());
-            return false;
+            return Parsed::Bad;
         }
     }
-    return true;
+    return Parsed::Run;
+}
+
+// Every open connection is a descriptor: take all the system allows this process.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
     Options options;
-    bool helpOnly = false;
-    if (!parseOptions(argc, argv, options, helpOnly)) {
-        printUsage(stderr);
+    switch (parseOptions(argc, argv, options)) {
+    case Parsed::Bad:
+        std::fprintf(stderr, "Try 'quorix-scored --help' for more information.\n");
         return 2;
-    }
-    if (helpOnly) {
+    case Parsed::Help:
         printUsage(stdout);
         return 0;
+    case Parsed::Version:
+        std::printf("quorix-scored %s\n", QUORIX_VERSION);
+        return 0;
+    case Parsed::Run:
+        break;
     }
+    options.server.http.workers = std::max(options.server.http.workers, 1u);
 
-    // The stop signals are taken by a thread of their own, where stopping the server is safe.
+    // The stop signals are taken by the main thread with sigwait; every other thread blocks them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    raiseDescriptorLimit();
 
     try {
-        scored::ScoreStore store(options.db);
-        scored::ScoreServer server(store);
-        int port = server.bind(options.host, options.port);
-        if (port < 0) {
-            std::fprintf(stderr, "quorix-scored: cannot listen on %s port %d\n", options.host.c_str(),
-                         options.port);
+        std::unique_ptr<scored::ScoreStore> store = scored::openScoreStore(options.db, options.store);
+        scored::ScoreServer server(*store, options.server);
+        std::string error;
+        int port = server.bind(options.host, options.port, error);
+        if (port < 0 || !server.start(error)) {
+            std::fprintf(stderr, "quorix-scored: %s\n", error.c_str());
             return 1;
         }
-        std::atomic<bool> serveEnded{false};
-        std::thread signalWaiter([&] {
-            int signal = 0;
-            sigwait(&stopSignals, &signal);
-            // A signal may come between binding and serving: stop() only acts on a running server.
-            while (!serveEnded && !server.isRunning())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            server.stop();
-        });
-        // The socket is already listening: clients that connect now wait in its queue.
-        std::printf("listening on http://%s:%d\n", options.host.c_str(), port);
+        bool ipv6 = options.host.find(':') != std::string::npos;
+        std::printf("listening on http://%s%s%s:%d\n", ipv6 ? "[" : "", options.host.c_str(), ipv6 ? "]" : "",
+                    port);
         std::fflush(stdout);
-        bool served = server.serve();
-        // serve() may also end without a signal; wake the waiter so that it can be joined.
-        serveEnded = true;
-        pthread_kill(signalWaiter.native_handle(), SIGTERM);
-        signalWaiter.join();
-        return served ? 0 : 1;
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+        return 0;
     } catch (const scored::StoreError &error) {
         std::fprintf(stderr, "quorix-scored: %s\n", error.what());
         return 1;

@@ -6,7 +6,9 @@ namespace scored {
 
 namespace {
 
-const char *const kModeNames[kModes] = {"60 Seconds", "5 Minutes", "Million", "Relax"};
+// The names the game's own menu gives the modes and difficulties.
+const char *const kModeNames[kRankedModes] = {"60 Seconds", "5 Minutes", "Million"};
+const char *const kDifficultyNames[kDifficulties] = {"Easy", "Normal", "Hard", "Expert"};
 
 const char *const kPageStart = R"(<!DOCTYPE html>
 <html lang="en">
@@ -34,7 +36,7 @@ tr:nth-child(even) td { background: #34315a; }
 )";
 
 std::string gameTitle(GameId game) {
-    return std::string(kModeNames[game.mode]) + ", difficulty " + std::to_string(game.difficulty + 1);
+    return std::string(kModeNames[game.mode]) + ", " + kDifficultyNames[game.difficulty];
 }
 
 std::string formatValue(GameId game, uint32_t value) {
@@ -113,7 +115,7 @@ std::string renderIndexPage(ScoreStore &store) {
     html += "<h1>Quorix world tables</h1>\n<p>The best ";
     html += std::to_string(kRowsOnIndex);
     html += " of every game. Million-mode results are the time taken (hh:mm:ss): lower is better.</p>\n";
-    for (int mode = 0; mode < kModes; ++mode) {
+    for (int mode = 0; mode < kRankedModes; ++mode) {
         html += "<h2 style=\"margin-top:1em\">" + std::string(kModeNames[mode]) +
                 "</h2>\n<div class=\"games\">\n";
         for (int difficulty = 0; difficulty < kDifficulties; ++difficulty) {

@@ -1,5 +1,6 @@
-// The world tables as web pages: "/" shows the best rows of all sixteen games, one page per game
-// shows its whole table. Plain HTML with inline style, no outside resources.
+// The world tables as web pages: "/" shows the best rows of all twelve ranked games (the relax mode has
+// no world table), one page per game shows its whole table. Plain HTML with inline style, no outside
+// resources.
 #pragma once
 
 #include "server/score_rules.h"

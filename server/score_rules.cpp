@@ -46,7 +46,9 @@ Refusal readGame(const std::map<std::string, std::string> &query, bool descPage,
         return "missing gamename";
     std::optional<GameId> game = parseGameName(*text);
     if (!game)
-        return "gamename must be quorix<mode 0-3>dif<difficulty 0-3>";
+        return "gamename must be quorix<mode 0-2>dif<difficulty 0-3>";
+    if (game->mode >= kRankedModes)
+        return "the relax mode (quorix3dif*) has no world table";
     // One order per game, so that every table stays coherent.
     if (game->lowerIsBetter() != descPage)
         return descPage ? "only the million mode (quorix2dif*) is ranked by the desc pages"
@@ -89,6 +91,21 @@ std::optional<GameId> parseGameName(std::string_view text) {
     if (mode < '0' || mode >= '0' + kModes || difficulty < '0' || difficulty >= '0' + kDifficulties)
         return std::nullopt;
     return GameId{mode - '0', difficulty - '0'};
+}
+
+std::optional<GameId> parseRankedGameName(std::string_view text) {
+    std::optional<GameId> game = parseGameName(text);
+    if (game && game->mode >= kRankedModes)
+        return std::nullopt;
+    return game;
+}
+
+std::vector<GameId> rankedGames() {
+    std::vector<GameId> games;
+    for (int mode = 0; mode < kRankedModes; ++mode)
+        for (int difficulty = 0; difficulty < kDifficulties; ++difficulty)
+            games.push_back(GameId{mode, difficulty});
+    return games;
 }
 
 std::optional<std::string> percentDecode(std::string_view text) {

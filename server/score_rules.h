@@ -8,10 +8,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scored {
 
 constexpr int kModes = 4;
+constexpr int kRankedModes = 3; // the relax mode (3) has no world table: the game never sends it
 constexpr int kDifficulties = 4;
 constexpr int kMillionMode = 2; // ranked by time in seconds: lower is better
 constexpr int kTableSize = 100; // places in each world table
@@ -30,6 +32,10 @@ struct GameId {
 
 // Parses exactly "quorix[0-3]dif[0-3]".
 std::optional<GameId> parseGameName(std::string_view text);
+// Parses the name of a game that has a world table: "quorix[0-2]dif[0-3]".
+std::optional<GameId> parseRankedGameName(std::string_view text);
+// The twelve games with a world table, in the order the pages list them.
+std::vector<GameId> rankedGames();
 
 // A reason for refusing a request; empty when the request is sound.
 using Refusal = std::string;

@@ -1,35 +1,44 @@
-// quorix-scored's HTTP side: the four score pages the game calls, the world-table web pages, and
-// the refusals. The tables themselves live in a ScoreStore.
+// quorix-scored's pages: the four score pages the game calls, the world-table web pages, and the
+// refusals, served by an HttpServer over a ScoreStore.
 #pragma once
 
+#include "server/http_server.h"
+#include "server/rate_limit.h"
 #include "server/score_store.h"
-
-#include <httplib.h>
 
 #include <string>
 
 namespace scored {
 
+struct ServerSettings {
+    HttpLimits http;
+    // Submissions per client address and minute (a burst of as many is allowed); 0: no limit. A
+    // player submits at most once per game.
+    unsigned submissionsPerMinute = 30;
+};
+
 class ScoreServer {
 public:
-    explicit ScoreServer(ScoreStore &store);
+    explicit ScoreServer(ScoreStore &store, const ServerSettings &settings = {});
     ScoreServer(const ScoreServer &) = delete;
     ScoreServer &operator=(const ScoreServer &) = delete;
 
-    // Binds to the port (0: any free port) and returns the port bound, or -1.
-    int bind(const std::string &host, int port);
-    // Serves until stop(); returns false when the server could not run.
-    bool serve();
-    void stop();
-    bool isRunning() const { return _http.is_running(); }
+    // Binds to the port (0: any free port) and returns the port bound, or -1 with the reason.
+    int bind(const std::string &host, int port, std::string &error) { return _http.bind(host, port, error); }
+    // Serves on threads of its own until stop().
+    bool start(std::string &error) { return _http.start(error); }
+    void stop() { _http.stop(); }
+    HttpServer &http() { return _http; }
 
 private:
-    void answerRankQuestion(const httplib::Request &request, httplib::Response &response, bool descPage);
-    void answerSubmission(const httplib::Request &request, httplib::Response &response, bool descPage);
+    HttpResponse answerRankQuestion(const HttpRequest &request, bool descPage);
+    HttpResponse answerSubmission(const HttpRequest &request, bool descPage);
+    // Runs a handler that reads or writes the store, turning its failures into 503 or 500.
+    template <typename Answer> HttpResponse withStore(Answer answer);
 
     ScoreStore &_store;
-    httplib::Server _http;
-    socket_t _listeningSocket = -1;
+    RateLimiter _limiter;
+    HttpServer _http;
 };
 
 } // namespace scored

@@ -1,85 +1,69 @@
-// The world tables on disk: one SQLite database in WAL mode with synchronous=FULL, so that a stored
-// submission survives a crash or a power cut the moment add() returns. Every statement is prepared
-// once and bound with parameters.
+// The world tables behind one interface, with two implementations: an SQLite file (the default, for a
+// server on one machine) and PostgreSQL (for several server processes sharing one database).
 //
-// Writes are group-committed: a writer thread takes every submission waiting at that moment, stores
-// them in one transaction (one flush to disk) and only then releases their callers. Reads use a
-// second connection, which WAL lets run while a commit is being flushed.
+// Every table keeps only what the pages show: the kTableSize best rows of each game, ties in order of
+// arrival. add() stores a row and trims its game in the same transaction and returns only once that
+// transaction is committed, so an answer of "ok" is a promise.
 #pragma once
 
 #include "server/score_rules.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
+#include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
-
-struct sqlite3;
-struct sqlite3_stmt;
 
 namespace scored {
 
+// The store failed; the request gets status 500.
 struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The database cannot be reached or is too busy to answer in time; the request gets status 503.
+struct StoreUnavailable : StoreError {
+    using StoreError::StoreError;
+};
+
 struct ScoreRow {
+    int64_t id = 0; // increases with arrival within a game
     std::string name;
     uint32_t score = 0;
     std::string computer;
     int64_t arrived = 0; // seconds since 1970, UTC
 };
 
+struct StoreSettings {
+    // How long an SQLite statement waits for another program that holds the database.
+    int busyTimeoutMs = 5000;
+    // PostgreSQL: connections kept per process, and the longest a request waits for one of them or
+    // for the database's answer before it is refused with 503.
+    int connections = 8;
+    int waitMs = 3000;
+};
+
 class ScoreStore {
 public:
-    // Opens or creates the database; throws StoreError when it cannot be opened in WAL mode.
-    // busyTimeoutMs is how long a statement waits for another program that holds the database.
-    explicit ScoreStore(const std::string &path, int busyTimeoutMs = 5000);
-    ~ScoreStore();
-    ScoreStore(const ScoreStore &) = delete;
-    ScoreStore &operator=(const ScoreStore &) = delete;
+    virtual ~ScoreStore() = default;
 
-    // Stores a submission, on disk when it returns; throws StoreError on failure.
-    void add(const Submission &submission, int64_t arrived);
+    // Stores a submission and keeps its game's best kTableSize rows; throws StoreError (or
+    // StoreUnavailable) when nothing was committed.
+    virtual void add(const Submission &submission, int64_t arrived) = 0;
     // Whether the score would take one of the kTableSize places; a tie never displaces a stored row.
-    bool wouldRank(GameId game, uint32_t score);
+    virtual bool wouldRank(GameId game, uint32_t score) = 0;
     // The best rows, best first; among equal scores the earlier arrival first.
-    std::vector<ScoreRow> top(GameId game, int limit);
-    // Every row stored for the game (the world table shows only the best of them).
-    int64_t count(GameId game);
-
-private:
-    struct PendingRow {
-        const Submission *submission;
-        int64_t arrived;
-        bool done = false;
-        bool stored = false;
-    };
-
-    void writeLoop();
-    bool storeBatch(const std::vector<PendingRow *> &batch);
-    void close();
-
-    // The writer's connection, used only by the writer thread (and the constructor).
-    sqlite3 *_writeDb = nullptr;
-    sqlite3_stmt *_insert = nullptr;
-
-    std::mutex _queueLock;
-    std::condition_variable _queueChanged;
-    std::vector<PendingRow *> _pending;
-    bool _stopping = false;
-    std::thread _writer;
-
-    std::mutex _readLock;
-    sqlite3 *_readDb = nullptr;
-    sqlite3_stmt *_betterOrEqualHigh = nullptr;
-    sqlite3_stmt *_betterOrEqualLow = nullptr;
-    sqlite3_stmt *_topHigh = nullptr;
-    sqlite3_stmt *_topLow = nullptr;
-    sqlite3_stmt *_count = nullptr;
+    virtual std::vector<ScoreRow> top(GameId game, int limit) = 0;
+    // The rows stored for the game (never more than kTableSize).
+    virtual int64_t count(GameId game) = 0;
 };
+
+// Whether the --db value names a PostgreSQL database ("postgresql://…", "postgres://…" or a
+// "key=value …" connection string) rather than an SQLite file.
+bool isPostgresLocation(const std::string &location);
+
+// Opens (creating or upgrading its schema) the store at the location; throws StoreError with a
+// one-line reason when it cannot be used.
+std::unique_ptr<ScoreStore> openScoreStore(const std::string &location, const StoreSettings &settings = {});
 
 } // namespace scored

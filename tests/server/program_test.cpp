@@ -1,31 +1,136 @@
-// quorix-scored as a program: its options, and acknowledged rows surviving a kill -9.
-#include "server/score_store.h"
+// quorix-scored as a program: its options, start-up refusals with their reasons, and acknowledged
+// rows surviving a kill -9.
+#include "running_server.h"
+#include "server_process.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <csignal>
-#include <filesystem>
-#include <string>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "server_process.h"
+#include <fstream>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
-std::string temporaryFolder() {
-    char pattern[] = "/tmp/quorix-scored-program-XXXXXX";
-    return mkdtemp(pattern);
+// Runs the program with the arguments to its end: exit status, stdout's first line, stderr.
+struct Ended {
+    int status;
+    std::string firstLine;
+    std::string errors;
+};
+Ended runToEnd(const std::vector<std::string> &args, std::function<void()> beforeExec = {}) {
+    ServerProcess process(args, std::move(beforeExec));
+    std::string line;
+    char c;
+    while (read(process.stdoutFd, &c, 1) == 1 && c != '\n')
+        line += c;
+    if (line.rfind("listening on", 0) == 0)
+        kill(process.pid, SIGTERM);
+    int status = process.waitForExit();
+    return {status, line, process.errors()};
 }
 
 } // namespace
 
-TEST(Program, AcknowledgedRowsSurviveAKill9) {
-    std::string folder = temporaryFolder();
-    std::string db = folder + "/scores.sqlite";
+TEST(Program, AnswersHelpVersionAndRefusesBadOptionsWithStatus2) {
+    Ended help = runToEnd({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.firstLine, "usage: quorix-scored [OPTION]...");
+    Ended version = runToEnd({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.firstLine.rfind("quorix-scored ", 0), 0u);
+
+    // arguments, what stderr must say
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--port", "70000"}, "--port must be a whole number from 0 to 65535"},
+        {{"--port", "12x"}, "--port must be"},
+        {{"--port=-1"}, "--port must be"},
+        {{"--port"}, "--port needs a value"},
+        {{"--workers", "0"}, "--workers must be"},
+        {{"--submissions-per-minute", "many"}, "--submissions-per-minute must be"},
+        {{"--idle-timeout", "99999999999"}, "--idle-timeout must be"},
+        {{"--db", ""}, "--db needs a value"},
+        {{"--colour", "red"}, "unknown option --colour"},
+        {{"scores.sqlite"}, "unknown argument scores.sqlite"},
+    };
+    for (const auto &[args, message] : bad) {
+        Ended run = runToEnd(args);
+        EXPECT_EQ(run.status, 2) << args[0];
+        EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
+        EXPECT_NE(run.errors.find("--help"), std::string::npos) << run.errors;
+    }
+}
+
+TEST(Program, RefusesToStartOnWhatItCannotUseAndSaysWhy) {
+    TestDatabase database(Backend::Sqlite);
+    const std::string &folder = database.folder;
+
+    // A read-only database would answer every submission with a failure. Root may write anything,
+    // so under root the program gives up root first.
+    std::string readOnly = folder + "/read-only.sqlite";
+    { scored::openScoreStore(readOnly); }
+    chmod(readOnly.c_str(), 0444);
+    chmod(folder.c_str(), 0777);
+    auto asNobody = [] {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+    };
+    // A full disk, as the program sees it: no byte may be written.
+    auto diskFull = [] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+    };
+    std::ofstream(folder + "/plain-text")
+        << "this is not an SQLite file, and it is long enough to have a header";
+
+    struct Case {
+        std::vector<std::string> args;
+        std::function<void()> beforeExec;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--db", readOnly}, asNobody, "the file is read-only"},
+        {{"--db", folder + "/new.sqlite"}, diskFull, "the disk is full"},
+        {{"--db", folder + "/missing/scores.sqlite"}, {}, "cannot open"},
+        {{"--db", folder + "/plain-text"}, {}, "not a database"},
+        {{"--db", "host=/nonexistent-quorix-folder dbname=x"}, {}, "cannot reach the score database"},
+        {{"--host", "no-such-host.invalid"}, {}, "cannot use the address"},
+    };
+    for (const Case &refusal : cases) {
+        std::vector<std::string> args = {"--port", "0"};
+        args.insert(args.end(), refusal.args.begin(), refusal.args.end());
+        if (std::find(args.begin(), args.end(), "--db") == args.end())
+            args.insert(args.end(), {"--db", folder + "/other.sqlite"});
+        Ended run = runToEnd(args, refusal.beforeExec);
+        EXPECT_EQ(run.status, 1) << refusal.message << ": " << run.firstLine;
+        EXPECT_NE(run.errors.find(refusal.message), std::string::npos) << run.errors;
+    }
+}
+
+TEST(Program, ASecondServerOnAnOccupiedPortRefusesToStart) {
+    TestDatabase database(Backend::Sqlite);
+    ServerProcess first({"--port", "0", "--db", database.location});
+    int port = first.port();
+    ASSERT_GT(port, 0);
+    Ended second = runToEnd({"--port", std::to_string(port), "--db", database.folder + "/second.sqlite"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.errors.find("port " + std::to_string(port) + " on 127.0.0.1 is already in use"),
+              std::string::npos)
+        << second.errors;
+    // The first one still answers everything.
+    httplib::Client client("127.0.0.1", port);
+    auto answer = client.Get("/universe/ishighscore.php?gamename=quorix0dif0&submtdscore=1");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->body, "yes");
+}
+
+TEST(Program, AcknowledgedRowsSurviveAKill9AndSigtermStopsCleanly) {
+    TestDatabase database(Backend::Sqlite);
     {
-        ServerProcess first({"--port", "0", "--db", db});
+        ServerProcess first({"--port", "0", "--db", database.location});
         int port = first.port();
         ASSERT_GT(port, 0);
         httplib::Client client("127.0.0.1", port);
@@ -37,7 +142,7 @@ TEST(Program, AcknowledgedRowsSurviveAKill9) {
         }
         first.kill9();
     }
-    ServerProcess second({"--db=" + db, "--port=0", "--host=127.0.0.1"});
+    ServerProcess second({"--db=" + database.location, "--port=0", "--host=127.0.0.1"});
     int port = second.port();
     ASSERT_GT(port, 0);
     httplib::Client client("127.0.0.1", port);
@@ -45,31 +150,6 @@ TEST(Program, AcknowledgedRowsSurviveAKill9) {
     ASSERT_TRUE(page);
     for (int i = 0; i < 20; ++i)
         EXPECT_NE(page->body.find(">p" + std::to_string(i) + "<"), std::string::npos) << i;
-    second.kill9();
-    std::filesystem::remove_all(folder);
-}
-
-TEST(Program, RefusesBadOptionsAndUnusableDatabases) {
-    std::string folder = temporaryFolder();
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-             {"--port", "70000"}, {"--port", "12x"}, {"--port"}, {"--colour", "red"}}) {
-        ServerProcess process(args);
-        EXPECT_EQ(process.port(), -1);
-        EXPECT_EQ(process.waitForExit(), 2) << args[0];
-    }
-    ServerProcess noFolder({"--port", "0", "--db", folder + "/missing/scores.sqlite"});
-    EXPECT_EQ(noFolder.port(), -1);
-    EXPECT_EQ(noFolder.waitForExit(), 1);
-    ServerProcess help({"--help"});
-    EXPECT_EQ(help.waitForExit(), 0);
-    std::filesystem::remove_all(folder);
-}
-
-TEST(Program, StopsCleanlyOnSigterm) {
-    std::string folder = temporaryFolder();
-    ServerProcess process({"--port", "0", "--db", folder + "/scores.sqlite"});
-    ASSERT_GT(process.port(), 0);
-    kill(process.pid, SIGTERM);
-    EXPECT_EQ(process.waitForExit(), 0);
-    std::filesystem::remove_all(folder);
+    kill(second.pid, SIGTERM);
+    EXPECT_EQ(second.waitForExit(), 0);
 }

@@ -1,45 +1,89 @@
-// A score server running inside the test process: a fresh database in a temporary folder, a free
-// loopback port, and the serving thread stopped and joined at the end.
+// Score servers and databases for tests: a fresh database of either kind (an SQLite file in a
+// temporary folder, or a new database on one PostgreSQL that the test program starts for itself),
+// and a server running inside the test process on a free loopback port.
 #pragma once
 
 #include "server/score_server.h"
+#include "server/testkit/local_postgres.h"
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 #include <unistd.h>
+
+enum class Backend { Sqlite, Postgres };
+
+inline std::string backendName(Backend backend) {
+    return backend == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+// The test program's PostgreSQL, started on first use and stopped when the program ends.
+inline LocalPostgres &sharedPostgres() {
+    static LocalPostgres postgres;
+    return postgres;
+}
+
+// Why no PostgreSQL can be started here, or "" when one can.
+inline std::string postgresMissing() {
+    if (LocalPostgres::findPrograms().empty())
+        return "PostgreSQL's server programs are not installed (scripts/install-deps installs them)";
+    return "";
+}
+
+// A new, empty database of the given kind, removed (SQLite) or left behind in the throwaway
+// PostgreSQL at the end.
+class TestDatabase {
+public:
+    explicit TestDatabase(Backend backend) {
+        char pattern[] = "/tmp/quorix-scored-test-XXXXXX";
+        folder = mkdtemp(pattern);
+        if (backend == Backend::Sqlite) {
+            location = folder + "/scores.sqlite";
+            return;
+        }
+        static std::atomic<int> made{0};
+        std::string name = "t" + std::to_string(getpid()) + "_" + std::to_string(made++);
+        if (sharedPostgres().ok() && sharedPostgres().createDatabase(name))
+            location = sharedPostgres().location(name);
+    }
+    ~TestDatabase() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::unique_ptr<scored::ScoreStore> open(const scored::StoreSettings &settings = {}) const {
+        return scored::openScoreStore(location, settings);
+    }
+
+    std::string folder;
+    std::string location; // empty when the database could not be made
+};
 
 class RunningServer {
 public:
-    RunningServer() {
-        char pattern[] = "/tmp/quorix-scored-test-XXXXXX";
-        folder = mkdtemp(pattern);
-        store = std::make_unique<scored::ScoreStore>(dbPath());
-        server = std::make_unique<scored::ScoreServer>(*store);
-        port = server->bind("127.0.0.1", 0);
-        if (port > 0) {
-            thread = std::thread([this] { server->serve(); });
-            while (!server->isRunning())
-                std::this_thread::yield();
-        }
+    explicit RunningServer(Backend backend = Backend::Sqlite, scored::ServerSettings settings = {})
+        : database(backend) {
+        if (database.location.empty())
+            return;
+        store = database.open();
+        server = std::make_unique<scored::ScoreServer>(*store, settings);
+        std::string error;
+        port = server->bind("127.0.0.1", 0, error);
+        if (port > 0 && !server->start(error))
+            port = -1;
     }
     ~RunningServer() {
-        if (thread.joinable()) {
+        if (server)
             server->stop();
-            thread.join();
-        }
         server.reset();
         store.reset();
-        std::filesystem::remove_all(folder);
     }
 
-    std::string dbPath() const { return folder + "/scores.sqlite"; }
+    std::string dbPath() const { return database.location; }
     std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port); }
 
-    std::string folder;
+    TestDatabase database;
     std::unique_ptr<scored::ScoreStore> store;
     std::unique_ptr<scored::ScoreServer> server;
     int port = -1;
-    std::thread thread;
 };
