@@ -3,6 +3,10 @@
 #include "framework/KMiscTools.h"
 #include "shell/files.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -148,6 +152,76 @@ bool launcherCommand(sLauncherDialog &dialog, int controlId) {
     default:
         return false; // Escape, the close button and the rest: only Play and Quit end the dialog
     }
+}
+
+namespace {
+
+// What a view run apart sends back: its result and everything it may have changed.
+struct ViewAnswer {
+    int result = kDialogFailed;
+    sLauncherDialog dialog;
+    long skin = 0;
+    long items = 0;
+    bool windowed = true;
+    bool gamePad = false;
+};
+
+bool readWhole(int fd, void *data, size_t size) {
+    auto *bytes = static_cast<unsigned char *>(data);
+    while (size > 0) {
+        const ssize_t got = read(fd, bytes, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
+    if (!view)
+        return kDialogFailed;
+    int channel[2];
+    if (pipe(channel) != 0)
+        return view(dialog);
+    std::fflush(nullptr); // nothing buffered may be written twice
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return view(dialog);
+    }
+    if (child == 0) {
+        close(channel[0]);
+        ViewAnswer answer;
+        answer.result = view(dialog);
+        answer.dialog = dialog;
+        answer.skin = gSkin;
+        answer.items = itemCount;
+        answer.windowed = isWindowed;
+        answer.gamePad = isGamePad;
+        const ssize_t written = write(channel[1], &answer, sizeof(answer));
+        std::fflush(nullptr);
+        _exit(written == static_cast<ssize_t>(sizeof(answer)) ? 0 : 1); // no toolkit clean-up: it ends here
+    }
+    close(channel[1]);
+    ViewAnswer answer;
+    const bool answered = readWhole(channel[0], &answer, sizeof(answer));
+    close(channel[0]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (!answered)
+        return kDialogFailed;
+    dialog = answer.dialog;
+    gSkin = answer.skin;
+    itemCount = answer.items;
+    isWindowed = answer.windowed;
+    isGamePad = answer.gamePad;
+    return answer.result;
 }
 
 void ShowHelp() {

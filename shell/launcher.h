@@ -72,5 +72,11 @@ void ShowHelp();
 using LauncherView = std::function<int(sLauncherDialog &dialog)>;
 bool runWelcomeDialog(const LauncherView &view);
 
+// Runs a view in a child process of its own and brings its result and the choices it made (skin,
+// window, "Internet Scoring") back. The toolkit and everything it loads then stays out of the game's
+// memory. A child that dies without answering counts as a view that could not show the dialog; when no
+// child can be started, the view runs here.
+int runViewApart(sLauncherDialog &dialog, const LauncherView &view);
+
 // The launcher with its GTK view; defined in shell/launcher_gtk.cpp.
 bool ShowWelcomeDialog();

@@ -231,6 +231,7 @@ bool ShowWelcomeDialog() {
     return runWelcomeDialog([](sLauncherDialog &dialog) {
         if (headlessRun())
             return kDialogFailed;
-        return runGtkLauncherView(dialog);
+        // GTK, its themes and fonts would stay in the game's memory long after the dialog has gone.
+        return runViewApart(dialog, [](sLauncherDialog &shown) { return runGtkLauncherView(shown); });
     });
 }
