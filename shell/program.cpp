@@ -41,8 +41,7 @@ int runQuorix() {
     // A window that could not be made has said so; nothing would be seen, so stop here.
     if (!fenetre->isQuit()) {
         showLoadingScreen();
-        surf_mouse = new KGraphicD3D;
-        surf_mouse->loadPicture(KMiscTools::makeFilePath("data/mouse.tga"), true, true);
+        loadMouseCursor();
         loadPrefs();
         loadSounds();
         loadHighScores();
@@ -54,8 +53,7 @@ int runQuorix() {
         saveHighScores();
         savePrefs();
         freeSounds();
-        delete surf_mouse;
-        surf_mouse = nullptr;
+        freeMouseCursor();
     }
     delete fenetre;
     fenetre = nullptr;

@@ -220,6 +220,8 @@ void Director::fail(const std::string &message) {
 
 void Director::onFrame(const platform::Frame &frame) {
     frames_ = frame.number();
+    if (watcher_)
+        watcher_(frame);
     if (maxFrames_ > 0 && frames_ > uint64_t(maxFrames_)) {
         fail("the script ran out of frames");
         return;
