@@ -1,5 +1,6 @@
 #include "platform/display.h"
 
+#include "platform/memory.h"
 #include "platform/pointer.h"
 #include "platform/render_device.h"
 
@@ -67,6 +68,7 @@ DisplayError Display::open(int width, int height, bool fullscreen, const char *t
     }
     headless_ = isInvisibleDriver(driver);
     focused_ = true;
+    returnLargeBlocksToSystem();
     width_ = width;
     height_ = height;
 
@@ -326,6 +328,11 @@ bool Display::present() {
         SDL_RenderSetClipRect(renderer_, nullptr);
     redrawRequested_ = false;
     ++framesDrawn_;
+    // A software driver's shader compiler is idle once the frames in use have been drawn; new ones are
+    // rare after the first, so a look now and then keeps it out of memory.
+    constexpr uint64_t kDrawnFramesBetweenReleases = 750;
+    if (framesDrawn_ % kDrawnFramesBetweenReleases == 1)
+        releaseIdleDriverCode();
     if (headless_ && !showHeadlessWindow_) {
         // Nobody looks, so the copy to the invisible window is skipped; but the driver must still be
         // told the frame is done, or a software GL keeps every frame's commands and grows without end.
