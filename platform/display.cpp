@@ -311,6 +311,11 @@ SDL_FRect Display::shownRect() {
 bool Display::present() {
     if (renderer_ == nullptr)
         return false;
+    // A software driver's shader compiler lies idle once the kinds of drawing in use have been met;
+    // a look at the resident size once a second tells when it has been at work again.
+    constexpr uint64_t kFramesBetweenLooks = 75;
+    if (++framesEnded_ % kFramesBetweenLooks == 1)
+        releaseIdleDriverCodeOnceGrown();
     if (!drawEveryFrame_ && !redrawRequested_ && RenderDevice::frameRedrawsBackBuffer()) {
         // The back buffer, and so the window, shows this very picture already.
         RenderDevice::endFrame(false);
@@ -328,11 +333,6 @@ bool Display::present() {
         SDL_RenderSetClipRect(renderer_, nullptr);
     redrawRequested_ = false;
     ++framesDrawn_;
-    // A software driver's shader compiler is idle once the frames in use have been drawn; new ones are
-    // rare after the first, so a look now and then keeps it out of memory.
-    constexpr uint64_t kDrawnFramesBetweenReleases = 750;
-    if (framesDrawn_ % kDrawnFramesBetweenReleases == 1)
-        releaseIdleDriverCode();
     if (headless_ && !showHeadlessWindow_) {
         // Nobody looks, so the copy to the invisible window is skipped; but the driver must still be
         // told the frame is done, or a software GL keeps every frame's commands and grows without end.

@@ -1,6 +1,7 @@
 #include "platform/memory.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -67,6 +68,31 @@ size_t releaseIdleDriverCode() {
             released += static_cast<size_t>(mapping.residentKb) * 1024;
     }
     return released;
+}
+
+namespace {
+
+// Resident size in bytes, from /proc/self/statm; 0 when unknown.
+size_t residentBytes() {
+    FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr)
+        return 0;
+    unsigned long size = 0, resident = 0;
+    const bool read = std::fscanf(statm, "%lu %lu", &size, &resident) == 2;
+    std::fclose(statm);
+    return read ? static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+} // namespace
+
+void releaseIdleDriverCodeOnceGrown() {
+    constexpr size_t kGrowth = 4u << 20;
+    static size_t residentAfterRelease = 0;
+    const size_t resident = residentBytes();
+    if (resident != 0 && resident < residentAfterRelease + kGrowth)
+        return;
+    releaseIdleDriverCode();
+    residentAfterRelease = residentBytes();
 }
 
 } // namespace platform

@@ -14,5 +14,8 @@ void returnLargeBlocksToSystem();
 // clean code pages from the process; should the driver compile again, they come back from the page
 // cache. Pages that hold anything of the process's own are never touched. Returns the bytes released.
 size_t releaseIdleDriverCode();
+// Does that when the resident size has grown by a few megabytes since it was last done (or never was):
+// the driver has compiled something. Cheap enough to ask often.
+void releaseIdleDriverCodeOnceGrown();
 
 } // namespace platform
