@@ -54,8 +54,7 @@ static SDL_FRect fitRect(int outputWidth, int outputHeight, int width, int heigh
     return SDL_FRect{std::floor((outputWidth - w) / 2), std::floor((outputHeight - h) / 2), w, h};
 }
 
-DisplayError Display::open(int width, int height, bool fullscreen, const char *title) {
-    close();
+DisplayError Display::create(int width, int height, const char *title, bool hidden) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return DisplayError::NoDisplay;
     const char *driver = SDL_GetCurrentVideoDriver();
@@ -67,7 +66,6 @@ DisplayError Display::open(int width, int height, bool fullscreen, const char *t
         return DisplayError::NoDisplay;
     }
     headless_ = isInvisibleDriver(driver);
-    focused_ = true;
     returnLargeBlocksToSystem();
     width_ = width;
     height_ = height;
@@ -77,20 +75,17 @@ DisplayError Display::open(int width, int height, bool fullscreen, const char *t
     SDL_Rect usable;
     if (!headless_ && SDL_GetDisplayUsableBounds(0, &usable) == 0)
         factor = std::max(1, std::min(usable.w / width, (usable.h - 48) / height));
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | (hidden ? SDL_WINDOW_HIDDEN : 0);
     window_ = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               width * factor, height * factor, SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL);
+                               width * factor, height * factor, flags | SDL_WINDOW_OPENGL);
     if (window_ == nullptr)
         window_ = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   width * factor, height * factor, SDL_WINDOW_RESIZABLE);
+                                   width * factor, height * factor, flags);
     if (window_ == nullptr) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return DisplayError::NoWindow;
     }
     SDL_SetWindowMinimumSize(window_, width / 2, height / 2);
-    if (fullscreen && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-        close();
-        return DisplayError::NoFullScreen;
-    }
 
     // OpenGL first (pixel-exact here, headless too), then OpenGL ES, then the software fallback.
     for (const char *name : {"opengl", "opengles2", "software"}) {
@@ -103,6 +98,33 @@ DisplayError Display::open(int width, int height, bool fullscreen, const char *t
         close();
         return DisplayError::NoRenderer;
     }
+    return DisplayError::None;
+}
+
+void Display::prepare(int width, int height, const char *title) {
+    if (window_ != nullptr)
+        return;
+    prepared_ = create(width, height, title, true) == DisplayError::None;
+    if (prepared_)
+        warmUpDriver();
+}
+
+DisplayError Display::open(int width, int height, bool fullscreen, const char *title) {
+    // A window made ahead of time for this size is shown as it is; anything else is made anew.
+    if (!prepared_ || width != width_ || height != height_) {
+        close();
+        const DisplayError error = create(width, height, title, false);
+        if (error != DisplayError::None)
+            return error;
+    }
+    prepared_ = false;
+    SDL_SetWindowTitle(window_, title ? title : "");
+    if (fullscreen && SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        close();
+        return DisplayError::NoFullScreen;
+    }
+    SDL_ShowWindow(window_);
+    focused_ = true;
     nextFrameDue_ = 0;
     framesDrawn_ = 0;
     windowMeasured_ = false;
@@ -144,6 +166,7 @@ void Display::close() {
     backBuffer_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
+    prepared_ = false;
     if (hadWindow)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
@@ -265,6 +288,49 @@ void glShowPart(int x, int y, int width, int height) {
 }
 
 } // namespace
+
+void Display::warmUpDriver() {
+    // A software driver compiles a shader for each kind of drawing when it first meets it: the game's
+    // first frames would wait for that. Each kind the game draws, once, into a corner of the buffers:
+    // textures of power-of-two and other sizes, three blendings, both filters; plain colours.
+    const uint32_t texels[9] = {};
+    SDL_Texture *textures[2] = {RenderDevice::createTexture(2, 2, texels),
+                                RenderDevice::createTexture(3, 3, texels)};
+    const SDL_BlendMode blendings[3] = {SDL_BLENDMODE_NONE,
+                                        RenderDevice::blendModeFor(kBlendSrcAlpha, kBlendInvSrcAlpha),
+                                        RenderDevice::blendModeFor(kBlendSrcAlpha, kBlendDestAlpha)};
+    const SDL_Color white{255, 255, 255, 255};
+    const SDL_Vertex corner[3] = {{{0, 0}, white, {0, 0}}, {{2, 0}, white, {1, 0}}, {{0, 2}, white, {0, 1}}};
+    SDL_SetRenderTarget(renderer_, backBuffer_);
+    for (SDL_BlendMode blending : blendings) {
+        for (SDL_Texture *texture : textures) {
+            for (SDL_ScaleMode filter : {SDL_ScaleModeNearest, SDL_ScaleModeLinear}) {
+                if (texture == nullptr)
+                    continue;
+                SDL_SetTextureScaleMode(texture, filter);
+                SDL_SetTextureBlendMode(texture, blending);
+                SDL_RenderGeometry(renderer_, texture, corner, 3, nullptr, 0);
+                SDL_RenderFlush(renderer_);
+            }
+        }
+        SDL_SetRenderDrawBlendMode(renderer_, blending);
+        SDL_RenderGeometry(renderer_, nullptr, corner, 3, nullptr, 0);
+    }
+    // The window: the back buffer copied in, a letterbox bar.
+    SDL_SetRenderTarget(renderer_, nullptr);
+    const SDL_Rect spot{0, 0, 2, 2};
+    SDL_RenderCopy(renderer_, backBuffer_, &spot, &spot);
+    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
+    SDL_RenderFillRect(renderer_, &spot);
+    SDL_RenderFlush(renderer_);
+    finishGL();
+    for (SDL_Texture *texture : textures)
+        RenderDevice::destroyTexture(texture);
+    SDL_SetRenderTarget(renderer_, backBuffer_);
+    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+}
 
 void Display::windowPixelSize(int &width, int &height) {
     width = height = 0;

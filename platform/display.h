@@ -32,6 +32,9 @@ class Display {
 public:
     // Opens the window and its back buffer. Safe to call again after close().
     static DisplayError open(int width, int height, bool fullscreen, const char *title);
+    // Makes the window ahead of time, hidden, with its renderer (starting the OpenGL driver takes a
+    // while), for open() to show. Nothing is reported: open() makes the window anew when this failed.
+    static void prepare(int width, int height, const char *title);
     static void close();
     static bool isOpen() { return renderer_ != nullptr; }
     // True for the offscreen and dummy drivers: nothing is shown and frames are not paced.
@@ -83,9 +86,11 @@ public:
     static void setFocused(bool focused) { focused_ = focused; }
 
 private:
+    static DisplayError create(int width, int height, const char *title, bool hidden);
     static bool makeBackBuffer();
     static void measureWindow();
     static SDL_Texture *pictureTarget();
+    static void warmUpDriver();
     static void showInWindow(const SDL_Rect *changed);
 
     static inline SDL_Window *window_ = nullptr;
@@ -96,6 +101,7 @@ private:
     static inline bool focused_ = true;
     static inline unsigned generation_ = 1;
     static inline uint64_t nextFrameDue_ = 0;
+    static inline bool prepared_ = false;
     static inline bool redrawRequested_ = true;
     static inline bool drawEveryFrame_ = false;
     static inline bool showHeadlessWindow_ = false;

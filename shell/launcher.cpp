@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 long gSkin = 0;
@@ -156,7 +157,13 @@ bool launcherCommand(sLauncherDialog &dialog, int controlId) {
 
 namespace {
 
-// What a view run apart sends back: its result and everything it may have changed.
+// What a view run apart sends: a byte when the dialog is on the screen, then its answer.
+constexpr char kShownTag = 'S', kAnswerTag = 'A';
+
+// Told by the view run apart that the dialog is on the screen.
+std::function<void()> shownNotice;
+
+// Its result and everything it may have changed.
 struct ViewAnswer {
     int result = kDialogFailed;
     sLauncherDialog dialog;
@@ -182,6 +189,14 @@ bool readWhole(int fd, void *data, size_t size) {
 
 } // namespace
 
+std::function<void()> whileLauncherShown;
+
+void noteLauncherShown() {
+    if (shownNotice)
+        shownNotice();
+    shownNotice = nullptr;
+}
+
 int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
     if (!view)
         return kDialogFailed;
@@ -197,6 +212,10 @@ int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
     }
     if (child == 0) {
         close(channel[0]);
+        shownNotice = [fd = channel[1]] {
+            if (write(fd, &kShownTag, 1) != 1)
+                return; // the game hears nothing, and waits for the answer
+        };
         ViewAnswer answer;
         answer.result = view(dialog);
         answer.dialog = dialog;
@@ -204,13 +223,20 @@ int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
         answer.items = itemCount;
         answer.windowed = isWindowed;
         answer.gamePad = isGamePad;
-        const ssize_t written = write(channel[1], &answer, sizeof(answer));
+        const bool sent = write(channel[1], &kAnswerTag, 1) == 1 &&
+                          write(channel[1], &answer, sizeof(answer)) == static_cast<ssize_t>(sizeof(answer));
         std::fflush(nullptr);
-        _exit(written == static_cast<ssize_t>(sizeof(answer)) ? 0 : 1); // no toolkit clean-up: it ends here
+        _exit(sent ? 0 : 1); // no toolkit clean-up: it ends here
     }
     close(channel[1]);
     ViewAnswer answer;
-    const bool answered = readWhole(channel[0], &answer, sizeof(answer));
+    bool answered = false;
+    for (char tag = 0; !answered && readWhole(channel[0], &tag, 1);) {
+        if (tag == kShownTag && whileLauncherShown)
+            whileLauncherShown(); // the player looks at the dialog meanwhile
+        else if (tag == kAnswerTag)
+            answered = readWhole(channel[0], &answer, sizeof(answer));
+    }
     close(channel[0]);
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }

@@ -87,7 +87,10 @@ gboolean onKey(GtkWidget *, GdkEventKey *event, gpointer data) {
 }
 
 gboolean onDrawn(GtkWidget *, cairo_t *, gpointer data) {
-    static_cast<sViewState *>(data)->drawn = true;
+    auto &view = *static_cast<sViewState *>(data);
+    if (!view.drawn)
+        noteLauncherShown();
+    view.drawn = true;
     return FALSE;
 }
 

@@ -7,6 +7,7 @@
 #include "frontend/gemsets.h"
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
+#include "platform/display.h"
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
@@ -33,8 +34,13 @@ void showLoadingScreen() {
 } // namespace
 
 int runQuorix() {
-    if (!ShowWelcomeDialog())
+    // Starting the window's OpenGL driver takes a while: it is done while the player looks at the
+    // launcher, and the window is shown only when the player presses Play.
+    whileLauncherShown = [] { platform::Display::prepare(640, 480, "Quorix"); };
+    if (!ShowWelcomeDialog()) {
+        platform::Display::close(); // the window made meanwhile, never shown
         return 0;
+    }
 
     fenetre = new KWindowD3D;
     fenetre->createGameWindow(640, 480, 16, isWindowed, "Quorix");

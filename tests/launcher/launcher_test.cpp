@@ -358,6 +358,19 @@ TEST(Launcher, AViewRunApartEndsAsItWouldHere) {
     for (const auto &[what, player] : players)
         EXPECT_EQ(outcome(true, player), outcome(false, player)) << what;
 
+    // Once the dialog is on the screen, the game gets on with its own work while the player looks.
+    int whileShown = 0;
+    whileLauncherShown = [&] { ++whileShown; };
+    const auto shownThenPlay = [](sLauncherDialog &d) {
+        noteLauncherShown();
+        noteLauncherShown(); // told once only
+        press(d, kIdPlay);
+        return d.result;
+    };
+    EXPECT_EQ(outcome(true, shownThenPlay), outcome(false, shownThenPlay));
+    EXPECT_EQ(whileShown, 1) << "run here, the view holds this process until it ends";
+    whileLauncherShown = nullptr;
+
     const sOutcome died = outcome(true, [](sLauncherDialog &d) {
         chooseSkin(d, 2);
         press(d, kIdPlay);
