@@ -7,6 +7,7 @@
 #include "platform/frame_observer.h"
 #include "platform/image_decoder.h"
 #include "platform/input.h"
+#include "platform/pointer.h"
 #include "platform/render_device.h"
 
 #include <algorithm>
@@ -122,8 +123,10 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
     if (_gamma < 1.0f)
         doGammaAdjustment();
 
-    Display::present();
-    platform::notifyFrame(); // a test script sees the finished frame and sets the next one's input
+    // A frame that would show the picture already on screen is neither drawn nor presented.
+    const bool drawn = Display::present();
+    platform::notifyFrame(drawn); // a test script sees the finished frame and sets the next one's input
+    platform::Pointer::endFrame();
     Display::paceFrame();
 
     if (restoreView)
@@ -131,8 +134,13 @@ void KWindowD3D::flipBackBuffer(bool waitForBackWindow, bool restoreView) {
     processEvents();
 
     if (_maxFrameRate != 0 && t2 - static_cast<uint32_t>(t1) <= _maxFrameRate) {
-        while (static_cast<uint32_t>(KMiscTools::getMilliseconds()) - static_cast<uint32_t>(t1) <
-               _maxFrameRate) {
+        // Sleeps out the rest of the time rather than spinning on the clock.
+        for (;;) {
+            const uint32_t elapsed =
+                static_cast<uint32_t>(KMiscTools::getMilliseconds()) - static_cast<uint32_t>(t1);
+            if (elapsed >= _maxFrameRate)
+                break;
+            SDL_Delay(_maxFrameRate - elapsed);
         }
     }
     t1 = static_cast<int32_t>(KMiscTools::getMilliseconds());
@@ -152,8 +160,9 @@ void KWindowD3D::processEvents() {
         return;
     // Every pending event: SDL does not merge pointer moves, so one per call would let them pile up.
     platform::Input::beginEventBatch();
+    platform::Input::pump();
     SDL_Event event;
-    while (SDL_PollEvent(&event))
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0)
         handleEvent(event);
 }
 
@@ -171,7 +180,7 @@ static long buttonIndexOf(uint8_t button) {
 }
 
 void KWindowD3D::handleEvent(const SDL_Event &event) {
-    Display::handleRenderEvent(event);
+    Display::handleEvent(event);
     if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT)
         platform::Input::notePress(platform::MouseButton::Left);
     if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_RIGHT)

@@ -240,6 +240,42 @@ void SoundBuffer::mixInto(float *accumulator, int frames) {
     }
 }
 
+// ---- RealTimePacer ----
+
+RealTimePacer::Clock::duration RealTimePacer::beforeRequest(Clock::time_point now, int frames) {
+    using std::chrono::nanoseconds;
+    const auto framesToTime = [this](uint64_t count) {
+        return std::chrono::duration_cast<Clock::duration>(
+            nanoseconds(count * 1'000'000'000ull / _frameRate));
+    };
+    if (frames <= 0)
+        return Clock::duration::zero();
+    if (!_pacing) {
+        // A device that plays what it is given asks again about one piece of sound later; one that
+        // asks again within an eighth of that, sixteen times running, is not playing anything.
+        constexpr int kQuickRequestsBeforePacing = 16;
+        const bool quick =
+            _lastRequest != Clock::time_point{} && now - _lastRequest < framesToTime(frames) / 8;
+        _quickRequests = quick ? _quickRequests + 1 : 0;
+        _lastRequest = now;
+        if (_quickRequests < kQuickRequestsBeforePacing)
+            return Clock::duration::zero();
+        _pacing = true;
+        _origin = now;
+        _framesSinceOrigin = 0;
+    }
+    const Clock::time_point due = _origin + framesToTime(_framesSinceOrigin);
+    _framesSinceOrigin += static_cast<uint64_t>(frames);
+    if (due > now)
+        return due - now;
+    if (now - due > std::chrono::seconds(1)) {
+        // Far behind (the machine stalled): carry on from now instead of rushing to catch up.
+        _origin = now;
+        _framesSinceOrigin = static_cast<uint64_t>(frames);
+    }
+    return Clock::duration::zero();
+}
+
 // ---- Device ----
 
 std::unique_ptr<Device> Device::open() {
@@ -304,7 +340,12 @@ void Device::mix(int16_t *out, int frames) {
 }
 
 void Device::sdlCallback(void *userdata, Uint8 *stream, int len) {
-    static_cast<Device *>(userdata)->mix(reinterpret_cast<int16_t *>(stream), len / (2 * kDeviceChannels));
+    auto *device = static_cast<Device *>(userdata);
+    const int frames = len / (2 * kDeviceChannels);
+    const auto wait = device->_pacer.beforeRequest(RealTimePacer::Clock::now(), frames);
+    if (wait > RealTimePacer::Clock::duration::zero())
+        std::this_thread::sleep_for(wait);
+    device->mix(reinterpret_cast<int16_t *>(stream), frames);
 }
 
 // Settled: no notification event is pending and each notifying buffer has a thread waiting on one of

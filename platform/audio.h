@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <list>
@@ -78,6 +79,28 @@ enum class Result { ok, lost, failed };
 struct BufferStatus {
     bool playing = false;
     bool looping = false;
+};
+
+// Keeps an output device that never blocks to real time. Such a device (ALSA's null device, for one)
+// asks for the next piece of sound as soon as it has the last, so the mixer and the music decoder
+// would run flat out. A device that keeps its own time is left alone: only a long run of requests that
+// follow each other at once starts the pacing.
+class RealTimePacer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit RealTimePacer(int frameRate) : _frameRate(frameRate) {}
+    // A request for this many frames comes at the given time: how long to wait before filling it.
+    Clock::duration beforeRequest(Clock::time_point now, int frames);
+    bool pacing() const { return _pacing; }
+
+private:
+    int _frameRate;
+    int _quickRequests = 0;
+    bool _pacing = false;
+    Clock::time_point _lastRequest{};
+    Clock::time_point _origin{};
+    uint64_t _framesSinceOrigin = 0;
 };
 
 class Device;
@@ -182,6 +205,7 @@ private:
 
     mutable std::mutex _mutex;
     SDL_AudioDeviceID _id = 0;
+    RealTimePacer _pacer{kDeviceRate};
     std::vector<SoundBuffer *> _buffers;
     std::vector<float> _accumulator;
     static std::atomic<bool> _pulledByHand;

@@ -5,12 +5,11 @@
 namespace platform {
 
 static FrameObserver observer;
-static uint64_t framesPresented = 0;
+static uint64_t framesEnded = 0;
 
 std::vector<uint32_t> Frame::pixels() const {
-    if (cache_.empty() && Display::readBackBuffer(cache_))
-        for (uint32_t &p : cache_)
-            p |= 0xFF000000u;
+    if (cache_.empty() && !Display::readShownPicture(cache_))
+        cache_.clear();
     return cache_;
 }
 
@@ -22,7 +21,8 @@ uint32_t Frame::pixel(int x, int y) const {
 }
 
 bool Frame::savePNG(const char *path) const {
-    return Display::saveBackBufferPNG(path);
+    pixels();
+    return savePicturePNG(cache_, Display::width(), Display::height(), path);
 }
 
 void setFrameObserver(FrameObserver newObserver) {
@@ -31,19 +31,19 @@ void setFrameObserver(FrameObserver newObserver) {
         Input::setScripted(true);
 }
 
-uint64_t notifyFrame() {
-    ++framesPresented;
+uint64_t notifyFrame(bool drawn) {
+    ++framesEnded;
     // The frame is out: a scripted press meant for it lets go before the script sets the next one.
     Input::frameEnded();
     if (observer) {
-        Frame frame(framesPresented);
+        Frame frame(framesEnded, drawn);
         observer(frame);
     }
-    return framesPresented;
+    return framesEnded;
 }
 
 uint64_t frameCount() {
-    return framesPresented;
+    return framesEnded;
 }
 
 } // namespace platform

@@ -1,14 +1,22 @@
 #include "platform/input.h"
 
 #include "platform/display.h"
+#include "platform/pointer.h"
 
 #include <cmath>
 
 namespace platform {
 
 void Input::pump() {
-    if (SDL_WasInit(SDL_INIT_VIDEO))
-        SDL_PumpEvents();
+    if (!SDL_WasInit(SDL_INIT_VIDEO))
+        return;
+    // The polls of one frame follow each other within microseconds: one look at the window system's
+    // queue per millisecond serves them all, and each look costs a round of system calls.
+    const Uint64 now = SDL_GetTicks64();
+    if (now == lastPump_)
+        return;
+    lastPump_ = now;
+    SDL_PumpEvents();
 }
 
 // Where a key code sits on a US keyboard: the place a letter is looked for when the layout in use
@@ -225,12 +233,11 @@ int Input::mouseY() {
 }
 
 void Input::setPointerVisible(bool visible) {
-    if (SDL_WasInit(SDL_INIT_VIDEO))
-        SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    Pointer::showArrow(visible);
 }
 
 bool Input::pointerVisible() {
-    return SDL_WasInit(SDL_INIT_VIDEO) && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+    return Pointer::arrowShown();
 }
 
 void Input::setScripted(bool scripted) {

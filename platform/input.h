@@ -13,7 +13,7 @@ enum class MouseButton { Left, Right };
 
 class Input {
 public:
-    // Handles pending SDL events without removing window events from the queue.
+    // Brings the window system's pending events into SDL's queue and state, at most once a millisecond.
     static void pump();
 
     // Is the key with this SDL keycode held down? The key is found by its place on the keyboard: the
@@ -37,7 +37,8 @@ public:
     // Called as the window starts handling a batch of events: forgets presses already reported.
     static void beginEventBatch();
 
-    // Shows or hides the system pointer over the window.
+    // Shows or hides the system pointer over the window (hidden, the game's own pointer picture may
+    // take its place: see platform/pointer.h).
     static void setPointerVisible(bool visible);
     static bool pointerVisible();
 
@@ -74,6 +75,7 @@ private:
     static SDL_Scancode layoutScancode(SDL_Keycode key);
     static bool physicalKeyDown(SDL_Scancode code, const Uint8 *state, int count);
 
+    static inline Uint64 lastPump_ = 0;
     static inline bool latched_[2] = {false, false};
     static inline bool reported_[2] = {false, false};
     static inline bool scripted_ = false;

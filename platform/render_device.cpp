@@ -4,14 +4,58 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace platform {
 
-RenderBatch RenderDevice::batch_;
+FrameRecord RenderDevice::frame_;
+FrameRecord RenderDevice::backBuffer_;
+bool RenderDevice::backBufferKnown_ = false;
+
+namespace {
+
+// Every texture made here carries a serial number of its own, so that a picture is never mistaken
+// for another one that happens to get the same address after the first was freed.
+uint64_t nextTextureSerial = 1;
+
+uint64_t serialOf(SDL_Texture *texture) {
+    return texture == nullptr ? 0 : reinterpret_cast<uintptr_t>(SDL_GetTextureUserData(texture));
+}
+
+} // namespace
+
+bool DrawCommand::drawsLike(const DrawCommand &other) const {
+    return kind == other.kind && textureSerial == other.textureSerial && blendMode == other.blendMode &&
+           scaleMode == other.scaleMode && clearColor == other.clearColor &&
+           vertexCount == other.vertexCount && indexCount == other.indexCount;
+}
+
+bool FrameRecord::drawsLike(const FrameRecord &other) const {
+    if (commands.size() != other.commands.size() || vertices.size() != other.vertices.size() ||
+        indices != other.indices)
+        return false;
+    for (size_t i = 0; i < commands.size(); ++i)
+        if (!commands[i].drawsLike(other.commands[i]))
+            return false;
+    static_assert(sizeof(SDL_Vertex) == 5 * sizeof(float), "vertices are compared as bytes");
+    return vertices.empty() ||
+           std::memcmp(vertices.data(), other.vertices.data(), vertices.size() * sizeof(SDL_Vertex)) == 0;
+}
+
+void FrameRecord::clear() {
+    commands.clear();
+    vertices.clear();
+    indices.clear();
+    coversBackBuffer = false;
+    unknownTexture = false;
+    executed = 0;
+}
 
 void RenderDevice::reset(int viewportWidth, int viewportHeight) {
-    batch_ = RenderBatch{};
+    frame_.clear();
+    backBuffer_.clear();
+    backBufferKnown_ = false;
     viewportWidth_ = viewportWidth;
     viewportHeight_ = viewportHeight;
     identity(world_);
@@ -41,14 +85,20 @@ SDL_Texture *RenderDevice::createTexture(int width, int height, const uint32_t *
         return nullptr;
     }
     SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+    SDL_SetTextureUserData(texture, reinterpret_cast<void *>(static_cast<uintptr_t>(nextTextureSerial++)));
     return texture;
 }
 
 void RenderDevice::destroyTexture(SDL_Texture *texture) {
     if (texture == nullptr)
         return;
-    if (batch_.texture == texture)
-        flush();
+    // Draws recorded with it must reach the renderer while it exists.
+    for (size_t i = frame_.executed; i < frame_.commands.size(); ++i) {
+        if (frame_.commands[i].texture == texture) {
+            flush();
+            break;
+        }
+    }
     if (bound_ == texture)
         bound_ = nullptr;
     SDL_DestroyTexture(texture);
@@ -87,12 +137,26 @@ static SDL_BlendFactor toSdlFactor(int factor) {
     }
 }
 
+SDL_BlendMode RenderDevice::blendModeFor(int source, int destination) {
+    return SDL_ComposeCustomBlendMode(toSdlFactor(source), toSdlFactor(destination), SDL_BLENDOPERATION_ADD,
+                                      SDL_BLENDFACTOR_ONE, SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA,
+                                      SDL_BLENDOPERATION_ADD);
+}
+
 SDL_BlendMode RenderDevice::currentBlendMode() {
-    if (!blending_)
-        return SDL_BLENDMODE_NONE;
-    return SDL_ComposeCustomBlendMode(toSdlFactor(sourceBlend_), toSdlFactor(destinationBlend_),
-                                      SDL_BLENDOPERATION_ADD, SDL_BLENDFACTOR_ONE,
-                                      SDL_BLENDFACTOR_ONE_MINUS_SRC_ALPHA, SDL_BLENDOPERATION_ADD);
+    return blending_ ? blendModeFor(sourceBlend_, destinationBlend_) : SDL_BLENDMODE_NONE;
+}
+
+// An axis-aligned quad (corners top-left, top-right, bottom-left, bottom-right) over every pixel
+// centre of the back buffer.
+bool RenderDevice::coversBackBuffer(const SDL_Vertex *quad) {
+    const SDL_FPoint &tl = quad[0].position, &tr = quad[1].position, &bl = quad[2].position,
+                     &br = quad[3].position;
+    if (tl.y != tr.y || bl.y != br.y || tl.x != bl.x || tr.x != br.x)
+        return false;
+    const float left = std::min(tl.x, tr.x), right = std::max(tl.x, tr.x);
+    const float top = std::min(tl.y, bl.y), bottom = std::max(tl.y, bl.y);
+    return left < 0.5f && top < 0.5f && right > viewportWidth_ - 0.5f && bottom > viewportHeight_ - 0.5f;
 }
 
 void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount) {
@@ -123,49 +187,146 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
 
     const SDL_BlendMode mode = currentBlendMode();
     const SDL_ScaleMode scaleMode = filter_ == kFilterLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
-    const bool sameState = bound_ == batch_.texture && mode == batch_.blendMode &&
-                           (bound_ == nullptr || scaleMode == batch_.scaleMode);
-    if (!sameState || batch_.vertices.size() > 4096) {
-        flush();
-        batch_.texture = bound_;
-        batch_.blendMode = mode;
-        batch_.scaleMode = scaleMode;
-        if (bound_ != nullptr) {
-            SDL_ScaleMode current = SDL_ScaleModeNearest;
-            SDL_GetTextureScaleMode(bound_, &current);
-            if (current != scaleMode) {
-                // The renderer applies a scale mode at once, not in its queue: finish queued draws first.
-                SDL_RenderFlush(renderer);
-                SDL_SetTextureScaleMode(bound_, scaleMode);
-            }
-        }
+    DrawCommand *last = frame_.commands.size() > frame_.executed ? &frame_.commands.back() : nullptr;
+    const bool sameState = last != nullptr && last->kind == DrawCommand::Kind::Triangles &&
+                           last->texture == bound_ && last->blendMode == mode &&
+                           (bound_ == nullptr || last->scaleMode == scaleMode) && last->vertexCount <= 4096;
+    if (!sameState) {
+        DrawCommand command;
+        command.texture = bound_;
+        command.textureSerial = serialOf(bound_);
+        frame_.unknownTexture = frame_.unknownTexture || (bound_ != nullptr && command.textureSerial == 0);
+        command.blendMode = mode;
+        command.scaleMode = bound_ != nullptr ? scaleMode : SDL_ScaleModeNearest;
+        command.firstVertex = static_cast<uint32_t>(frame_.vertices.size());
+        command.firstIndex = static_cast<uint32_t>(frame_.indices.size());
+        frame_.commands.push_back(command);
+        last = &frame_.commands.back();
     }
-    const int base = static_cast<int>(batch_.vertices.size());
-    batch_.vertices.insert(batch_.vertices.end(), out, out + vertexCount);
+    const int base = static_cast<int>(last->vertexCount);
+    frame_.vertices.insert(frame_.vertices.end(), out, out + vertexCount);
+    last->vertexCount += static_cast<uint32_t>(vertexCount);
+    const size_t indicesBefore = frame_.indices.size();
     if (indices == nullptr) {
         for (int i = 0; i < vertexCount; ++i)
-            batch_.indices.push_back(base + i);
+            frame_.indices.push_back(base + i);
     } else {
         for (int i = 0; i < indexCount; ++i)
             if (indices[i] >= 0 && indices[i] < vertexCount)
-                batch_.indices.push_back(base + indices[i]);
+                frame_.indices.push_back(base + indices[i]);
     }
+    last->indexCount += static_cast<uint32_t>(frame_.indices.size() - indicesBefore);
+    if (mode == SDL_BLENDMODE_NONE && vertexCount == 4 && indexCount == 6 && coversBackBuffer(out))
+        frame_.coversBackBuffer = true;
+}
+
+void RenderDevice::execute(const DrawCommand &command) {
+    SDL_Renderer *renderer = Display::renderer();
+    if (command.kind == DrawCommand::Kind::Clear) {
+        const uint32_t argb = command.clearColor;
+        SDL_SetRenderDrawColor(renderer, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
+                               static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24));
+        SDL_RenderClear(renderer);
+        return;
+    }
+    if (command.indexCount == 0)
+        return;
+    if (command.texture != nullptr) {
+        SDL_ScaleMode current = SDL_ScaleModeNearest;
+        SDL_GetTextureScaleMode(command.texture, &current);
+        if (current != command.scaleMode) {
+            // The renderer applies a scale mode at once, not in its queue: finish queued draws first.
+            SDL_RenderFlush(renderer);
+            SDL_SetTextureScaleMode(command.texture, command.scaleMode);
+        }
+        SDL_SetTextureBlendMode(command.texture, command.blendMode);
+    } else {
+        SDL_SetRenderDrawBlendMode(renderer, command.blendMode);
+    }
+    SDL_RenderGeometry(renderer, command.texture, frame_.vertices.data() + command.firstVertex,
+                       static_cast<int>(command.vertexCount), frame_.indices.data() + command.firstIndex,
+                       static_cast<int>(command.indexCount));
+    ++drawCalls_;
 }
 
 void RenderDevice::flush() {
-    SDL_Renderer *renderer = Display::renderer();
-    if (renderer != nullptr && !batch_.indices.empty()) {
-        if (batch_.texture != nullptr)
-            SDL_SetTextureBlendMode(batch_.texture, batch_.blendMode);
-        else
-            SDL_SetRenderDrawBlendMode(renderer, batch_.blendMode);
-        SDL_RenderGeometry(renderer, batch_.texture, batch_.vertices.data(),
-                           static_cast<int>(batch_.vertices.size()), batch_.indices.data(),
-                           static_cast<int>(batch_.indices.size()));
-        ++drawCalls_;
+    if (Display::renderer() != nullptr)
+        for (; frame_.executed < frame_.commands.size(); ++frame_.executed)
+            execute(frame_.commands[frame_.executed]);
+    frame_.executed = frame_.commands.size();
+}
+
+bool RenderDevice::frameRedrawsBackBuffer() {
+    return backBufferKnown_ && frame_.executed == 0 && frame_.coversBackBuffer && !frame_.unknownTexture &&
+           frame_.drawsLike(backBuffer_);
+}
+
+namespace {
+
+// Grows a box by one triangle's corners.
+void addTriangle(const SDL_Vertex *vertices, const int *corners, float box[4]) {
+    for (int i = 0; i < 3; ++i) {
+        const SDL_FPoint &p = vertices[corners[i]].position;
+        box[0] = std::min(box[0], p.x);
+        box[1] = std::min(box[1], p.y);
+        box[2] = std::max(box[2], p.x);
+        box[3] = std::max(box[3], p.y);
     }
-    batch_.vertices.clear();
-    batch_.indices.clear();
+}
+
+} // namespace
+
+bool RenderDevice::changedArea(SDL_Rect &area) {
+    const FrameRecord &now = frame_, &before = backBuffer_;
+    if (!backBufferKnown_ || now.executed != 0 || !now.coversBackBuffer || now.unknownTexture ||
+        now.commands.size() != before.commands.size() || now.vertices.size() != before.vertices.size() ||
+        now.indices != before.indices)
+        return false;
+    float box[4] = {1e9f, 1e9f, -1e9f, -1e9f}; // left, top, right, bottom
+    for (size_t c = 0; c < now.commands.size(); ++c) {
+        const DrawCommand &command = now.commands[c];
+        // Another texture or blending is no small change; a clear ignores clipping and so forbids it.
+        if (!command.drawsLike(before.commands[c]) || command.kind == DrawCommand::Kind::Clear)
+            return false;
+        const SDL_Vertex *newVertices = now.vertices.data() + command.firstVertex;
+        const SDL_Vertex *oldVertices = before.vertices.data() + command.firstVertex;
+        const int *corners = now.indices.data() + command.firstIndex;
+        for (uint32_t t = 0; t + 3 <= command.indexCount; t += 3) {
+            bool same = true;
+            for (int i = 0; i < 3; ++i)
+                same = same && std::memcmp(&newVertices[corners[t + i]], &oldVertices[corners[t + i]],
+                                           sizeof(SDL_Vertex)) == 0;
+            if (!same) {
+                addTriangle(newVertices, corners + t, box);
+                addTriangle(oldVertices, corners + t, box);
+            }
+        }
+    }
+    if (box[0] > box[2])
+        return false; // nothing differs: the frame is the back buffer's picture itself
+    // Whole pixels, one more on each side, within the back buffer.
+    const int left = std::max(0, static_cast<int>(std::floor(box[0])) - 1);
+    const int top = std::max(0, static_cast<int>(std::floor(box[1])) - 1);
+    const int right = std::min(viewportWidth_, static_cast<int>(std::ceil(box[2])) + 1);
+    const int bottom = std::min(viewportHeight_, static_cast<int>(std::ceil(box[3])) + 1);
+    if (right <= left || bottom <= top ||
+        (right - left) * (bottom - top) * 2 > viewportWidth_ * viewportHeight_)
+        return false;
+    area = SDL_Rect{left, top, right - left, bottom - top};
+    return true;
+}
+
+void RenderDevice::endFrame(bool draw) {
+    if (draw) {
+        flush();
+        std::swap(frame_, backBuffer_);
+        backBufferKnown_ = backBuffer_.coversBackBuffer && !backBuffer_.unknownTexture;
+    }
+    frame_.clear();
+}
+
+void RenderDevice::forgetBackBuffer() {
+    backBufferKnown_ = false;
 }
 
 static Vertex pointOnQuad(const Vertex c[4], float s, float t, float u, float v) {
@@ -259,13 +420,15 @@ void RenderDevice::drawTriangles(const Vertex *vertices, int count) {
 }
 
 void RenderDevice::clear(uint32_t argb) {
-    SDL_Renderer *renderer = Display::renderer();
-    if (renderer == nullptr)
+    if (Display::renderer() == nullptr)
         return;
-    flush();
-    SDL_SetRenderDrawColor(renderer, static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8),
-                           static_cast<Uint8>(argb), static_cast<Uint8>(argb >> 24));
-    SDL_RenderClear(renderer);
+    DrawCommand command;
+    command.kind = DrawCommand::Kind::Clear;
+    command.clearColor = argb;
+    command.firstVertex = static_cast<uint32_t>(frame_.vertices.size());
+    command.firstIndex = static_cast<uint32_t>(frame_.indices.size());
+    frame_.commands.push_back(command);
+    frame_.coversBackBuffer = true;
 }
 
 } // namespace platform

@@ -3,6 +3,10 @@
 // texture, filter and addressing) drawn through SDL_RenderGeometry into the back buffer. Positions
 // are transformed on the CPU; pixel centres lie on whole numbers as the game expects, and SDL's
 // half-pixel offset is added at the end.
+//
+// A frame's drawing is recorded first and handed to the renderer when the frame is shown (or earlier,
+// when someone reads the back buffer or frees a texture it uses). A frame whose record equals the one
+// of the picture in the back buffer would draw that very picture again, so it need not be drawn.
 #pragma once
 
 #include "framework/matrices.h"
@@ -38,13 +42,37 @@ struct Vertex {
     float tu, tv;
 };
 
-// Draws waiting to be handed to the renderer, and the state they were gathered under.
-struct RenderBatch {
+// One step of a frame's drawing: a run of triangles drawn under one state, or a clear.
+struct DrawCommand {
+    enum class Kind : uint8_t { Triangles, Clear };
+    Kind kind = Kind::Triangles;
     SDL_Texture *texture = nullptr;
+    uint64_t textureSerial = 0; // what identifies the texture's picture; never reused
     SDL_BlendMode blendMode = SDL_BLENDMODE_NONE;
     SDL_ScaleMode scaleMode = SDL_ScaleModeNearest;
+    uint32_t clearColor = 0; // ARGB
+    uint32_t firstVertex = 0, vertexCount = 0;
+    uint32_t firstIndex = 0, indexCount = 0; // indices count from the command's first vertex
+
+    // Same picture: the texture pointer is left out, as a freed texture's address may come back.
+    bool drawsLike(const DrawCommand &other) const;
+};
+
+// Everything a frame draws, in order.
+struct FrameRecord {
+    std::vector<DrawCommand> commands;
     std::vector<SDL_Vertex> vertices;
     std::vector<int> indices;
+    // Some command paints every pixel of the back buffer without blending, so the picture owes
+    // nothing to what the back buffer held before the frame.
+    bool coversBackBuffer = false;
+    // A texture of unknown origin was drawn: its picture cannot be told apart from another's.
+    bool unknownTexture = false;
+    size_t executed = 0; // commands already handed to the renderer
+
+    // Would draw exactly the same picture.
+    bool drawsLike(const FrameRecord &other) const;
+    void clear();
 };
 
 class RenderDevice {
@@ -81,9 +109,27 @@ public:
     // Fills the whole viewport with an ARGB colour, alpha included.
     static void clear(uint32_t argb);
 
-    // Hands the draws gathered so far to the renderer. Runs by itself when the drawing state changes;
-    // whoever reads, presents or clears the back buffer calls it first.
+    // Hands the draws recorded so far to the renderer. Whoever reads or presents the back buffer calls
+    // it first; freeing a texture that the record uses calls it too.
     static void flush();
+
+    // True when the frame recorded since the last endFrame() would draw exactly the picture that the
+    // back buffer already holds: the same commands with the same textures, vertices, blending and
+    // filtering, covering the whole back buffer, and nothing handed to the renderer yet.
+    static bool frameRedrawsBackBuffer();
+    // When the frame differs from the back buffer's picture only in some of the same draws, moved or
+    // changed (a clock's digits, a lit button): the rectangle of the back buffer those draws cover,
+    // before and after. Drawing the whole frame clipped to it gives the frame's picture. False when the
+    // frames differ in more than that, or the rectangle would be most of the back buffer.
+    static bool changedArea(SDL_Rect &area);
+    // Ends the frame: draws what is left of it (draw = true) or drops it, the back buffer already
+    // holding its picture (draw = false).
+    static void endFrame(bool draw);
+    // The back buffer no longer holds the picture of the last frame drawn (it was lost or remade).
+    static void forgetBackBuffer();
+
+    // The blending of a blit with these factors, as the renderer takes it.
+    static SDL_BlendMode blendModeFor(int source, int destination);
 
     // Number of SDL geometry calls so far: consecutive draws with the same texture, blending and
     // filter go out as one.
@@ -92,6 +138,8 @@ public:
 private:
     static void submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount);
     static SDL_BlendMode currentBlendMode();
+    static void execute(const DrawCommand &command);
+    static bool coversBackBuffer(const SDL_Vertex *quad);
 
     static inline D3DMATRIX world_{};
     static inline D3DMATRIX projection_{};
@@ -103,7 +151,9 @@ private:
     static inline int address_ = kAddressClamp;
     static inline uint64_t drawCalls_ = 0;
 
-    static RenderBatch batch_;
+    static FrameRecord frame_;      // the frame being drawn
+    static FrameRecord backBuffer_; // the last frame drawn: its picture is in the back buffer
+    static bool backBufferKnown_;   // the back buffer holds backBuffer_'s picture and nothing else
 };
 
 } // namespace platform

@@ -4,8 +4,13 @@
 #include "shell/files.h"
 #include "shell/paths.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 long gSkin = 0;
@@ -149,6 +154,101 @@ bool launcherCommand(sLauncherDialog &dialog, int controlId) {
     default:
         return false; // Escape, the close button and the rest: only Play and Quit end the dialog
     }
+}
+
+namespace {
+
+// What a view run apart sends: a byte when the dialog is on the screen, then its answer.
+constexpr char kShownTag = 'S', kAnswerTag = 'A';
+
+// Told by the view run apart that the dialog is on the screen.
+std::function<void()> shownNotice;
+
+// Its result and everything it may have changed.
+struct ViewAnswer {
+    int result = kDialogFailed;
+    sLauncherDialog dialog;
+    long skin = 0;
+    long items = 0;
+    bool windowed = true;
+    bool gamePad = false;
+};
+
+bool readWhole(int fd, void *data, size_t size) {
+    auto *bytes = static_cast<unsigned char *>(data);
+    while (size > 0) {
+        const ssize_t got = read(fd, bytes, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+std::function<void()> whileLauncherShown;
+
+void noteLauncherShown() {
+    if (shownNotice)
+        shownNotice();
+    shownNotice = nullptr;
+}
+
+int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
+    if (!view)
+        return kDialogFailed;
+    int channel[2];
+    if (pipe(channel) != 0)
+        return view(dialog);
+    std::fflush(nullptr); // nothing buffered may be written twice
+    const pid_t child = fork();
+    if (child < 0) {
+        close(channel[0]);
+        close(channel[1]);
+        return view(dialog);
+    }
+    if (child == 0) {
+        close(channel[0]);
+        shownNotice = [fd = channel[1]] {
+            if (write(fd, &kShownTag, 1) != 1)
+                return; // the game hears nothing, and waits for the answer
+        };
+        ViewAnswer answer;
+        answer.result = view(dialog);
+        answer.dialog = dialog;
+        answer.skin = gSkin;
+        answer.items = itemCount;
+        answer.windowed = isWindowed;
+        answer.gamePad = isGamePad;
+        const bool sent = write(channel[1], &kAnswerTag, 1) == 1 &&
+                          write(channel[1], &answer, sizeof(answer)) == static_cast<ssize_t>(sizeof(answer));
+        std::fflush(nullptr);
+        _exit(sent ? 0 : 1); // no toolkit clean-up: it ends here
+    }
+    close(channel[1]);
+    ViewAnswer answer;
+    bool answered = false;
+    for (char tag = 0; !answered && readWhole(channel[0], &tag, 1);) {
+        if (tag == kShownTag && whileLauncherShown)
+            whileLauncherShown(); // the player looks at the dialog meanwhile
+        else if (tag == kAnswerTag)
+            answered = readWhole(channel[0], &answer, sizeof(answer));
+    }
+    close(channel[0]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (!answered)
+        return kDialogFailed;
+    dialog = answer.dialog;
+    gSkin = answer.skin;
+    itemCount = answer.items;
+    isWindowed = answer.windowed;
+    isGamePad = answer.gamePad;
+    return answer.result;
 }
 
 void ShowHelp() {

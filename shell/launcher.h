@@ -86,5 +86,15 @@ struct sLauncherOverrides {
 using LauncherView = std::function<int(sLauncherDialog &dialog)>;
 bool runWelcomeDialog(const LauncherView &view, const sLauncherOverrides &overrides = {});
 
+// Runs a view in a child process of its own and brings its result and the choices it made (skin,
+// window, "Internet Scoring") back. The toolkit and everything it loads then stays out of the game's
+// memory. A child that dies without answering counts as a view that could not show the dialog; when no
+// child can be started, the view runs here.
+int runViewApart(sLauncherDialog &dialog, const LauncherView &view);
+// A view run apart calls this once its dialog is on the screen; the game then runs whileLauncherShown
+// (when set) while the player looks at the dialog.
+void noteLauncherShown();
+extern std::function<void()> whileLauncherShown;
+
 // The launcher with its GTK view; defined in shell/launcher_gtk.cpp.
 bool ShowWelcomeDialog(const sLauncherOverrides &overrides = {});

@@ -89,7 +89,10 @@ gboolean onKey(GtkWidget *, GdkEventKey *event, gpointer data) {
 }
 
 gboolean onDrawn(GtkWidget *, cairo_t *, gpointer data) {
-    static_cast<sViewState *>(data)->drawn = true;
+    auto &view = *static_cast<sViewState *>(data);
+    if (!view.drawn)
+        noteLauncherShown();
+    view.drawn = true;
     return FALSE;
 }
 
@@ -247,7 +250,8 @@ bool ShowWelcomeDialog(const sLauncherOverrides &overrides) {
         [](sLauncherDialog &dialog) {
             if (headlessRun())
                 return kDialogFailed;
-            return runGtkLauncherView(dialog);
+            // GTK, its themes and fonts would stay in the game's memory long after the dialog has gone.
+            return runViewApart(dialog, [](sLauncherDialog &shown) { return runGtkLauncherView(shown); });
         },
         overrides);
 }

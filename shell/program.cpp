@@ -7,6 +7,7 @@
 #include "frontend/gemsets.h"
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
+#include "platform/display.h"
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
@@ -52,16 +53,20 @@ int runQuorix(const sLaunchOptions &options) {
     useFileLocations(locations);
     preparePlayerFolders(locations, stderr);
 
-    if (!ShowWelcomeDialog(options.launcher))
+    // Starting the window's OpenGL driver takes a while: it is done while the player looks at the
+    // launcher, and the window is shown only when the player presses Play.
+    whileLauncherShown = [] { platform::Display::prepare(640, 480, "Quorix"); };
+    if (!ShowWelcomeDialog(options.launcher)) {
+        platform::Display::close(); // the window made meanwhile, never shown
         return 0;
+    }
 
     fenetre = new KWindowD3D;
     fenetre->createGameWindow(640, 480, 16, isWindowed, "Quorix");
     // A window that could not be made has said so; nothing would be seen, so stop here.
     if (!fenetre->isQuit()) {
         showLoadingScreen();
-        surf_mouse = new KGraphicD3D;
-        surf_mouse->loadPicture(KMiscTools::makeFilePath("data/mouse.tga"), true, true);
+        loadMouseCursor();
         loadPrefs();
         loadSounds();
         loadHighScores();
@@ -73,8 +78,7 @@ int runQuorix(const sLaunchOptions &options) {
         saveHighScores();
         savePrefs();
         freeSounds();
-        delete surf_mouse;
-        surf_mouse = nullptr;
+        freeMouseCursor();
     }
     delete fenetre;
     fenetre = nullptr;

@@ -225,6 +225,8 @@ void Director::onFrame(const platform::Frame &frame) {
         longestGap_ = std::max(longestGap_, std::chrono::duration<double>(now - lastFrame_).count());
     lastFrame_ = now;
     frames_ = frame.number();
+    if (watcher_)
+        watcher_(frame);
     if (maxFrames_ > 0 && frames_ > uint64_t(maxFrames_)) {
         fail("the script ran out of frames");
         return;

@@ -66,6 +66,8 @@ public:
     Director &playUntil(const std::string &what, Condition condition, int maxFrames);
     // Asks the window to close, as its close button does.
     Director &closeWindow();
+    // Runs at every frame, before the script's step.
+    void watch(Action watcher) { watcher_ = std::move(watcher); }
 
     // Runs the program from the launcher to its end under this script.
     void run(int maxFrames = 200000);
@@ -85,6 +87,7 @@ private:
     void fail(const std::string &message);
 
     std::vector<Step> steps_;
+    Action watcher_;
     size_t current_ = 0;
     int framesInStep_ = 0;
     uint64_t frames_ = 0;

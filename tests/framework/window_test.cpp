@@ -262,6 +262,50 @@ TEST_F(Window, TheFrameObserverCountsFramesScriptsInputAndSavesPictures) {
     EXPECT_EQ(saved.argb[1234], 0xFF10A0F0u);
 }
 
+// The picture always fits the window it is really shown in. SDL believes the size it last asked for;
+// the headless window's drawing surface keeps its first size (640 x 480), as a window whose full-screen
+// request no window manager carried out keeps its own. The whole picture must show, one pixel to one.
+TEST_F(Window, ThePictureFitsTheSizeTheWindowReallyHas) {
+    KWindowD3D &w = window();
+    const std::string path = (scratch() / "fit.png").string();
+    ASSERT_TRUE(writePNG(path, gradient(640, 480)));
+    KGraphicD3D picture;
+    ASSERT_TRUE(picture.loadPicture(path.c_str(), true, true));
+    SDL_Window *sdlWindow = platform::Display::window();
+    SDL_Renderer *renderer = platform::Display::renderer();
+    platform::Display::setShowHeadlessWindow(true);
+    for (const SDL_Point asked : {SDL_Point{1280, 960}, SDL_Point{320, 240}, SDL_Point{1000, 500}}) {
+        SDL_SetWindowSize(sdlWindow, asked.x, asked.y);
+        w.processEvents(); // the size change: measured again at the next frame
+        picture.blitRect(0, 0, 640, 480, 0, 0, false, false);
+        w.flipBackBuffer(false, true);
+
+        int width = 0, height = 0, believedWidth = 0, believedHeight = 0;
+        platform::Display::windowPixelSize(width, height);
+        ASSERT_EQ(width, 640);
+        ASSERT_EQ(height, 480);
+        // Read the surface itself: SDL counts rows from the top of the size it believes in.
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_GetRendererOutputSize(renderer, &believedWidth, &believedHeight);
+        EXPECT_EQ(believedWidth, asked.x);
+        Picture shown{width, height, std::vector<uint32_t>(static_cast<size_t>(width) * height)};
+        const SDL_Rect surface{0, believedHeight - height, width, height};
+        SDL_RenderSetViewport(renderer, &surface); // reads are kept within the viewport
+        EXPECT_EQ(
+            SDL_RenderReadPixels(renderer, &surface, SDL_PIXELFORMAT_ARGB8888, shown.argb.data(), width * 4),
+            0);
+        SDL_SetRenderTarget(renderer, platform::Display::backBuffer());
+        long differing = 0;
+        const Picture drawn = backBuffer();
+        for (size_t i = 0; i < shown.argb.size(); ++i)
+            differing += rgbOf(shown.argb[i]) != rgbOf(drawn.argb[i]);
+        EXPECT_EQ(differing, 0) << "SDL believing " << asked.x << " x " << asked.y;
+    }
+    platform::Display::setShowHeadlessWindow(false);
+    SDL_SetWindowSize(sdlWindow, 640, 480);
+    w.processEvents();
+}
+
 TEST(DisplayChoice, InvisibleDriversCountOnlyWhenAskedFor) {
     EXPECT_FALSE(platform::isUnrequestedInvisibleDriver("x11", nullptr));
     EXPECT_TRUE(platform::isUnrequestedInvisibleDriver("offscreen", nullptr));

@@ -1,6 +1,8 @@
 // The launcher's behaviour, driven without a toolkit: a scripted view stands in for the player.
 #include "launcher_test_support.h"
 
+#include <csignal>
+
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -358,6 +360,83 @@ TEST(Launcher, CommandLineChoicesPresetTheDialogWithoutBeingStoredOnTheirOwn) {
         EXPECT_EQ(folder.read("skin.stt"), skinBytes(c.storedSkin));
         EXPECT_EQ(folder.read("gamepad.stt"), Bytes({1}));
     }
+}
+
+// The dialog's view may run in a child process of its own (so that its toolkit stays out of the game's
+// memory): the launcher then ends exactly as with the view run here, and nothing the view does happens
+// in this process. A child that dies without answering counts as a dialog that could not be shown.
+TEST(Launcher, AViewRunApartEndsAsItWouldHere) {
+    struct sOutcome {
+        bool play;
+        long skin;
+        bool windowed, gamePad, online;
+        Bytes fullScreenFile, skinFile, gamePadFile;
+        bool operator==(const sOutcome &) const = default;
+    };
+    static int viewsRunHere = 0;
+    const auto outcome = [](bool apart, const std::function<int(sLauncherDialog &)> &player) {
+        ProgramFolder folder;
+        folder.write("fullscreen.stt", {0});
+        folder.write("skin.stt", skinBytes(3));
+        const LauncherView view = [&](sLauncherDialog &dialog) {
+            ++viewsRunHere;
+            initLauncherDialog(dialog);
+            return player(dialog);
+        };
+        viewsRunHere = 0;
+        const bool play = runWelcomeDialog(
+            apart ? LauncherView([&](sLauncherDialog &dialog) { return runViewApart(dialog, view); }) : view);
+        EXPECT_EQ(viewsRunHere, apart ? 0 : 1);
+        return sOutcome{play,
+                        gSkin,
+                        isWindowed,
+                        isGamePad,
+                        gOnlineScores,
+                        folder.read("fullscreen.stt"),
+                        folder.read("skin.stt"),
+                        folder.read("gamepad.stt")};
+    };
+    const auto ended = [](sLauncherDialog &d) { return d.ended ? d.result : kDialogFailed; };
+    const std::pair<const char *, std::function<int(sLauncherDialog &)>> players[] = {
+        {"Play with another skin, in a window, with scoring",
+         [&](sLauncherDialog &d) {
+             chooseSkin(d, 5);
+             d.fullScreenTicked = false;
+             d.internetScoringTicked = true;
+             press(d, kIdPlay);
+             return ended(d);
+         }},
+        {"Quit after choosing a skin",
+         [&](sLauncherDialog &d) {
+             chooseSkin(d, 6);
+             press(d, kIdQuit);
+             return ended(d);
+         }},
+        {"no dialog shown", [](sLauncherDialog &) { return kDialogFailed; }},
+    };
+    for (const auto &[what, player] : players)
+        EXPECT_EQ(outcome(true, player), outcome(false, player)) << what;
+
+    // Once the dialog is on the screen, the game gets on with its own work while the player looks.
+    int whileShown = 0;
+    whileLauncherShown = [&] { ++whileShown; };
+    const auto shownThenPlay = [](sLauncherDialog &d) {
+        noteLauncherShown();
+        noteLauncherShown(); // told once only
+        press(d, kIdPlay);
+        return d.result;
+    };
+    EXPECT_EQ(outcome(true, shownThenPlay), outcome(false, shownThenPlay));
+    EXPECT_EQ(whileShown, 1) << "run here, the view holds this process until it ends";
+    whileLauncherShown = nullptr;
+
+    const sOutcome died = outcome(true, [](sLauncherDialog &d) {
+        chooseSkin(d, 2);
+        press(d, kIdPlay);
+        std::raise(SIGKILL);
+        return kDialogPlay;
+    });
+    EXPECT_EQ(died, outcome(false, [](sLauncherDialog &) { return kDialogFailed; }));
 }
 
 } // namespace

@@ -1,0 +1,21 @@
+// Keeping the game's resident memory to what it uses.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// Large short-lived blocks (decoded pictures, above all) come straight from the system and go back to
+// it when freed, rather than staying in the heap once glibc has raised its threshold for them.
+void returnLargeBlocksToSystem();
+
+// A software OpenGL driver (Mesa's llvmpipe) keeps its shader compiler, LLVM, mapped in: some 50 MB of
+// code that is touched while the driver starts and compiles shaders, and idle afterwards. Drops those
+// clean code pages from the process; should the driver compile again, they come back from the page
+// cache. Pages that hold anything of the process's own are never touched. Returns the bytes released.
+size_t releaseIdleDriverCode();
+// Does that when the resident size has grown by a few megabytes since it was last done (or never was):
+// the driver has compiled something. Cheap enough to ask often.
+void releaseIdleDriverCodeOnceGrown();
+
+} // namespace platform
