@@ -2,6 +2,8 @@
 
 #include <vorbis/vorbisfile.h>
 
+#include "platform/image_decoder.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -24,66 +26,27 @@ std::filesystem::path dataDir() {
     return QUORIX_DATA_DIR;
 }
 
-std::vector<uint8_t> readBytes(const std::filesystem::path &path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+namespace {
+
+std::optional<Picture> decoded(const std::filesystem::path &path, const char *type) {
+    platform::DecodedImage image;
+    if (!platform::decodeImageFile(path.c_str(), type, image))
+        return std::nullopt;
+    return Picture{image.width, image.height, std::move(image.argb)};
 }
 
+} // namespace
+
 std::optional<Picture> readTga(const std::filesystem::path &path) {
-    const std::vector<uint8_t> d = readBytes(path);
-    if (d.size() < 18 || d[2] != 2 || d[1] != 0) {
-        return std::nullopt;
-    }
-    const size_t idLength = d[0];
-    const int width = static_cast<int>(le16(d, 12));
-    const int height = static_cast<int>(le16(d, 14));
-    const int bytesPerPixel = d[16] / 8;
-    const bool topFirst = (d[17] & 0x20) != 0;
-    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || width == 0 || height == 0) {
-        return std::nullopt;
-    }
-    const size_t start = 18 + idLength;
-    if (d.size() < start + static_cast<size_t>(width) * height * bytesPerPixel) {
-        return std::nullopt;
-    }
-    Picture p{width, height, std::vector<Pixel>(static_cast<size_t>(width) * height)};
-    for (int row = 0; row < height; ++row) {
-        const int y = topFirst ? row : height - 1 - row;
-        for (int x = 0; x < width; ++x) {
-            const size_t at = start + (static_cast<size_t>(row) * width + x) * bytesPerPixel;
-            p.pixels[static_cast<size_t>(y) * width + x] = {d[at + 2], d[at + 1], d[at],
-                                                            bytesPerPixel == 4 ? d[at + 3] : uint8_t{255}};
-        }
-    }
-    return p;
+    return decoded(path, "TGA");
 }
 
 std::optional<Picture> readBmp(const std::filesystem::path &path) {
-    const std::vector<uint8_t> d = readBytes(path);
-    if (d.size() < 54 || d[0] != 'B' || d[1] != 'M' || le16(d, 28) != 24 || le32(d, 30) != 0) {
-        return std::nullopt;
-    }
-    const size_t start = le32(d, 10);
-    const int width = static_cast<int>(le32(d, 18));
-    const int rawHeight = static_cast<int32_t>(le32(d, 22));
-    const int height = std::abs(rawHeight);
-    const size_t rowBytes = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    if (width <= 0 || height == 0 || d.size() < start + rowBytes * height) {
-        return std::nullopt;
-    }
-    Picture p{width, height, std::vector<Pixel>(static_cast<size_t>(width) * height)};
-    for (int row = 0; row < height; ++row) {
-        const int y = rawHeight > 0 ? height - 1 - row : row;
-        for (int x = 0; x < width; ++x) {
-            const size_t at = start + row * rowBytes + static_cast<size_t>(x) * 3;
-            p.pixels[static_cast<size_t>(y) * width + x] = {d[at + 2], d[at + 1], d[at], 255};
-        }
-    }
-    return p;
+    return decoded(path, "BMP");
 }
 
 std::optional<Audio> readWav(const std::filesystem::path &path) {
-    const std::vector<uint8_t> d = readBytes(path);
+    const support::Bytes d = readBytes(path);
     if (d.size() < 12 || std::memcmp(d.data(), "RIFF", 4) != 0 || std::memcmp(d.data() + 8, "WAVE", 4) != 0) {
         return std::nullopt;
     }
@@ -147,18 +110,8 @@ std::optional<Audio> readOgg(const std::filesystem::path &path) {
 
 int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layout::Point atB, int w, int h,
                     int tolerance) {
-    int count = 0;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const Pixel &p = a.at(atA.x + x, atA.y + y);
-            const Pixel &q = b.at(atB.x + x, atB.y + y);
-            if (std::abs(p.r - q.r) > tolerance || std::abs(p.g - q.g) > tolerance ||
-                std::abs(p.b - q.b) > tolerance || std::abs(p.a - q.a) > tolerance) {
-                ++count;
-            }
-        }
-    }
-    return count;
+    return support::differingPixels(a, b, {atA.x, atA.y, atA.x + w, atA.y + h}, atB.x, atB.y, tolerance,
+                                    true);
 }
 
 } // namespace datatest

@@ -9,27 +9,18 @@
 #include <vector>
 
 #include "game/sheet_layout.h"
+#include "support/picture.h"
+#include "support/temp_folder.h"
 
 namespace datatest {
 
 std::filesystem::path dataDir();
 
-struct Pixel {
-    uint8_t r = 0, g = 0, b = 0, a = 0;
-    bool operator==(const Pixel &) const = default;
-    double luminance() const { return (0.2126 * r + 0.7152 * g + 0.0722 * b) / 255.0; }
-};
+using support::Picture;
+using support::Pixel;
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<Pixel> pixels; // row-major, top row first
-    const Pixel &at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// Uncompressed true-colour TGA (24 or 32 bits, either row order).
+// A TGA or BMP picture of the data folder, read with the game's own decoder.
 std::optional<Picture> readTga(const std::filesystem::path &path);
-// Uncompressed 24-bit BMP; every pixel comes back opaque.
 std::optional<Picture> readBmp(const std::filesystem::path &path);
 
 struct Audio {
@@ -45,7 +36,7 @@ std::optional<Audio> readWav(const std::filesystem::path &path);
 // Ogg Vorbis through libvorbisfile, decoded whole.
 std::optional<Audio> readOgg(const std::filesystem::path &path);
 
-std::vector<uint8_t> readBytes(const std::filesystem::path &path);
+using support::readBytes;
 
 // How many pixels of the two w x h regions differ (any channel by more than `tolerance`).
 int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layout::Point atB, int w, int h,

@@ -36,16 +36,14 @@ int runGenerator(const std::string &arguments) {
 
 class GeneratorRun : public testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("quorix-assetgen-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-    }
-    void TearDown() override { fs::remove_all(root_); }
-    fs::path root_;
+    support::TempFolder folder{"assetgen"};
+    const fs::path root_ = folder.root();
 };
 
 TEST_F(GeneratorRun, SameBytesAsTheBuildAndForeignFilesSurvive) {
+#ifdef QUORIX_SANITIZED
+    GTEST_SKIP() << "the plain build compares the bytes; this build ran its generator already";
+#endif
     const fs::path data = root_ / "data";
     // What the game writes into its data folder: scores, launcher settings.
     fs::create_directories(data / "skins" / "0");

@@ -40,7 +40,7 @@ TEST_P(FontSheets, GlyphsStayInsideTheirBoxes) {
     int outside = 0;
     for (int y = 0; y < sheet.height; ++y) {
         for (int x = 0; x < sheet.width; ++x) {
-            if (sheet.at(x, y).a == 0) {
+            if (sheet.pixel(x, y).a == 0) {
                 continue;
             }
             bool covered = false;
@@ -66,7 +66,7 @@ TEST_P(FontSheets, EveryGlyphIsDrawnAndSpacesAreEmpty) {
                 for (int j = 0; table[j]._c != 0; ++j) {
                     shared = shared || (j != i && table[j]._c != ' ' && inBox(table[j], x, y));
                 }
-                if (sheet.at(x, y).a > 128) {
+                if (sheet.pixel(x, y).a > 128) {
                     ++ink;
                     cover += shared ? 1 : 0;
                 }
@@ -150,8 +150,9 @@ TEST(GemSets, EveryPairDiffersInShape) {
                 ASSERT_EQ(gems[a].width, gems[b].width);
                 ASSERT_EQ(gems[a].height, gems[b].height);
                 int both = 0, either = 0;
-                for (size_t i = 0; i < gems[a].pixels.size(); ++i) {
-                    const bool inA = gems[a].pixels[i].a > 128, inB = gems[b].pixels[i].a > 128;
+                for (size_t i = 0; i < gems[a].argb.size(); ++i) {
+                    const bool inA = support::alpha(gems[a].argb[i]) > 128,
+                               inB = support::alpha(gems[b].argb[i]) > 128;
                     both += (inA && inB) ? 1 : 0;
                     either += (inA || inB) ? 1 : 0;
                 }
@@ -178,22 +179,22 @@ TEST(Pictures, BonusOverlaysAreCentredOnAGem) {
         EXPECT_NEAR(o.offset.x + p.width / 2.0, gem.width / 2.0, 1.0) << o.file;
         EXPECT_NEAR(o.offset.y + p.height / 2.0, gem.height / 2.0, 1.0) << o.file;
         int ink = 0;
-        for (const auto &px : p.pixels) {
-            ink += px.a > 128 ? 1 : 0;
+        for (const uint32_t px : p.argb) {
+            ink += support::alpha(px) > 128 ? 1 : 0;
         }
-        EXPECT_GT(ink, static_cast<int>(p.pixels.size()) / 6) << o.file;
+        EXPECT_GT(ink, static_cast<int>(p.argb.size()) / 6) << o.file;
     }
 }
 
 TEST(Pictures, CursorTipIsTheHotSpot) {
     const Picture mouse = load(datatest::dataDir() / "mouse.tga");
     ASSERT_GT(mouse.width, kMouseHotSpot.x + 1);
-    EXPECT_GT(mouse.at(kMouseHotSpot.x, kMouseHotSpot.y).a, 0);
+    EXPECT_GT(mouse.pixel(kMouseHotSpot.x, kMouseHotSpot.y).a, 0);
     // Nothing above or left of the tip.
     for (int y = 0; y < mouse.height; ++y) {
         for (int x = 0; x < mouse.width; ++x) {
             if (x < kMouseHotSpot.x - 1 || y < kMouseHotSpot.y - 1) {
-                EXPECT_EQ(mouse.at(x, y).a, 0) << x << "," << y;
+                EXPECT_EQ(mouse.pixel(x, y).a, 0) << x << "," << y;
             }
         }
     }

@@ -40,7 +40,7 @@ double changedShare(const Picture &sheet, const Piece &piece) {
 bool opaque(const Picture &p, const Rect &r) {
     for (int y = r.y1; y < r.y2; ++y) {
         for (int x = r.x1; x < r.x2; ++x) {
-            if (p.at(x, y).a != 255) {
+            if (p.pixel(x, y).a != 255) {
                 return false;
             }
         }
@@ -61,7 +61,7 @@ int strayPixels(const Picture &sheet, const std::vector<Rect> &pieces) {
             for (const Rect &r : pieces) {
                 inPiece = inPiece || (x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2);
             }
-            if (!inPiece && sheet.at(x, y).a != 0) {
+            if (!inPiece && sheet.pixel(x, y).a != 0) {
                 ++stray;
             }
         }
@@ -109,11 +109,11 @@ TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceAndDistinct) {
     int knobPixels = 0;
     for (int y = kSliderKnob.y1; y < kSliderKnob.y2; ++y) {
         for (int x = kSliderKnob.x1; x < kSliderKnob.x2; ++x) {
-            knobPixels += sheet.at(x, y).a > 128 ? 1 : 0;
+            knobPixels += sheet.pixel(x, y).a > 128 ? 1 : 0;
         }
     }
     EXPECT_GT(knobPixels, area(kSliderKnob) / 2);
-    EXPECT_EQ(sheet.at(kSliderKnob.x1, kSliderKnob.y1).a, 0);
+    EXPECT_EQ(sheet.pixel(kSliderKnob.x1, kSliderKnob.y1).a, 0);
     pieces.push_back(kSliderKnob);
     EXPECT_EQ(strayPixels(sheet, pieces), 0);
 }
@@ -126,7 +126,7 @@ TEST_P(SkinSheets, SharedPixelsOfTheSetupPageAgree) {
         for (int y = marker.source.y1; y < marker.source.y2; ++y) {
             const int screenY = y - marker.source.y1 + marker.dest.y;
             const int panelY = screenY - kSetupPanel.dest.y + kSetupPanel.source.y1;
-            EXPECT_EQ(sheet.at(marker.source.x2 - 1, y), sheet.at(kSetupPanel.source.x1, panelY));
+            EXPECT_EQ(sheet.pixel(marker.source.x2 - 1, y), sheet.pixel(kSetupPanel.source.x1, panelY));
         }
     }
     // The panel is drawn over the top of every difficulty button, so the selection shows only in the
@@ -140,10 +140,10 @@ TEST_P(SkinSheets, SharedPixelsOfTheSetupPageAgree) {
                  sx < std::min(marker.dest.x + marker.source.width(),
                                kSetupPanel.dest.x + kSetupPanel.source.width());
                  ++sx) {
-                const Pixel &m =
-                    sheet.at(sx - marker.dest.x + marker.source.x1, sy - marker.dest.y + marker.source.y1);
-                const Pixel &p = sheet.at(sx - kSetupPanel.dest.x + kSetupPanel.source.x1,
-                                          sy - kSetupPanel.dest.y + kSetupPanel.source.y1);
+                const Pixel m =
+                    sheet.pixel(sx - marker.dest.x + marker.source.x1, sy - marker.dest.y + marker.source.y1);
+                const Pixel p = sheet.pixel(sx - kSetupPanel.dest.x + kSetupPanel.source.x1,
+                                            sy - kSetupPanel.dest.y + kSetupPanel.source.y1);
                 mismatches += (m == p) ? 0 : 1;
             }
         }
@@ -174,7 +174,7 @@ TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
         int ink = 0;
         for (int y = label.source.y1; y < label.source.y2; ++y) {
             for (int x = label.source.x1; x < label.source.x2; ++x) {
-                ink += sheet.at(x, y).a > 128 ? 1 : 0;
+                ink += sheet.pixel(x, y).a > 128 ? 1 : 0;
             }
         }
         EXPECT_GT(ink, 20) << "mode label at " << label.source.x1;
@@ -183,7 +183,7 @@ TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
     int bannerInk = 0;
     for (int y = kZapBanner.source.y1; y < kZapBanner.source.y2; ++y) {
         for (int x = kZapBanner.source.x1; x < kZapBanner.source.x2; ++x) {
-            bannerInk += sheet.at(x, y).a > 128 ? 1 : 0;
+            bannerInk += sheet.pixel(x, y).a > 128 ? 1 : 0;
         }
     }
     EXPECT_GT(bannerInk, area(kZapBanner.source) / 2);
@@ -204,8 +204,8 @@ void expectLightNameField(const Picture &panel, const char *what) {
     ASSERT_LE(fy + kNameCursorHeight, panel.height) << what;
     for (int y = fy; y < fy + kNameCursorHeight; ++y) {
         for (int x = fx; x < fx + kNameWidth; ++x) {
-            ASSERT_EQ(panel.at(x, y).a, 255) << what << " at " << x << "," << y;
-            ASSERT_GT(panel.at(x, y).luminance(), 0.7) << what << " at " << x << "," << y;
+            ASSERT_EQ(panel.pixel(x, y).a, 255) << what << " at " << x << "," << y;
+            ASSERT_GT(panel.pixel(x, y).luminance(), 0.7) << what << " at " << x << "," << y;
         }
     }
 }
@@ -237,8 +237,8 @@ TEST_P(SkinSheets, SelectionMarkRingsTheCell) {
     EXPECT_GE(mark.height, kCellSize);
     EXPECT_LE(mark.height, kCellSize + 2);
     // A ring: a solid edge, a see-through middle where the gem shows.
-    EXPECT_GT(mark.at(mark.width / 2, 1).a, 200);
-    EXPECT_LT(mark.at(mark.width / 2, mark.height / 2).a, 100);
+    EXPECT_GT(mark.pixel(mark.width / 2, 1).a, 200);
+    EXPECT_LT(mark.pixel(mark.width / 2, mark.height / 2).a, 100);
 }
 
 TEST_P(SkinSheets, CreditsCaptionsLieUnderTheirLinks) {
@@ -252,7 +252,7 @@ TEST_P(SkinSheets, CreditsCaptionsLieUnderTheirLinks) {
         std::vector<double> lum;
         for (int y = link.y1 + 1; y < link.y2; ++y) {
             for (int x = link.x1 + 1; x < link.x2; ++x) {
-                lum.push_back(credits.at(x - originX, y - kCreditsDest.y).luminance());
+                lum.push_back(credits.pixel(x - originX, y - kCreditsDest.y).luminance());
             }
         }
         const auto [lo, hi] = std::minmax_element(lum.begin(), lum.end());

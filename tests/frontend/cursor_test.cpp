@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frontend_fixture.h"
+#include "support/hit_area.h"
 
 #include "framework/KGraphicD3D.h"
 #include "framework/KMiscTools.h"
@@ -24,11 +25,11 @@ struct Shown {
 };
 
 // One frame over a busy picture with the pointer at (x, y).
-Shown frameWithPointerAt(KGraphicD3D &background, int x, int y) {
+Shown frameWithPointerAt(KGraphicD3D &background, long x, long y) {
     KWindowD3D &w = window();
     w.setDefaultWorldView();
     background.blitRect(0, 0, 640, 480, 0, 0, false, false);
-    platform::Input::setMouse(x, y);
+    platform::Input::setMouse(static_cast<int>(x), static_cast<int>(y));
     displayMouseCursor();
     Shown shown;
     platform::setFrameObserver([&](const platform::Frame &frame) {
@@ -51,12 +52,17 @@ TEST_F(FrontEndTest, TheCursorLooksTheSameShownBySystemOrDrawnAndTheArrowShowsOn
     ASSERT_NE(surf_mouse, nullptr);
     ASSERT_NE(surf_mouse->_surface, nullptr);
 
-    // Corners and edges of the picture (both edges included), the middle, and just outside.
-    const struct {
-        int x, y;
+    // The edges of the picture (both edges included) and just outside them, and the corners.
+    const support::EdgePoints edges = support::edgePoints(0, 0, 640, 480, true);
+    struct Place {
+        long x, y;
         bool inside;
-    } places[] = {{0, 0, true},   {320, 240, true},  {640, 480, true}, {639, 2, true},
-                  {2, 479, true}, {641, 100, false}, {-1, 100, false}, {100, 481, false}};
+    };
+    std::vector<Place> places = {{0, 0, true}, {640, 480, true}};
+    for (const auto &[x, y] : edges.inside)
+        places.push_back({x, y, true});
+    for (const auto &[x, y] : edges.outside)
+        places.push_back({x, y, false});
     for (const auto &place : places) {
         const std::string where = std::to_string(place.x) + "," + std::to_string(place.y);
         platform::Pointer::allowSystemCursor(true);

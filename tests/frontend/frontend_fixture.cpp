@@ -26,30 +26,8 @@ KWindowD3D &window() {
     return *theWindow;
 }
 
-Screen grab() {
-    Screen screen;
-    platform::Display::readBackBuffer(screen.pixels);
-    return screen;
-}
-
 void clear() {
     window().setWorldView(0, 0, 0, 1, true);
-}
-
-int differences(const Screen &a, const Screen &b, int x1, int y1, int x2, int y2) {
-    int count = 0;
-    for (int y = y1; y < y2; y++)
-        for (int x = x1; x < x2; x++)
-            count += a.at(x, y) != b.at(x, y);
-    return count;
-}
-
-int litPixels(const Screen &screen, int x1, int y1, int x2, int y2) {
-    int count = 0;
-    for (int y = y1; y < y2; y++)
-        for (int x = x1; x < x2; x++)
-            count += screen.at(x, y) != 0;
-    return count;
 }
 
 std::string ProgramFolder::generated(const std::string &name) {

@@ -9,30 +9,34 @@
 #include <string>
 #include <vector>
 
-#include "../shell/temp_folder.h"
 #include "framework/KWindowD3D.h"
 #include "shell/prefs.h"
+#include "support/picture.h"
+#include "support/program_folder.h"
 
 namespace frontendtest {
 
 // The game window (also put in fenetre), created headless on first use and kept for the run.
 KWindowD3D &window();
 
-// The finished back buffer, 640x480 ARGB with the alpha forced opaque.
-struct Screen {
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * 640 + x] & 0xFFFFFFu; }
-};
-Screen grab();
+// The finished back buffer.
+using Screen = support::Picture;
+inline Screen grab() {
+    return support::backBuffer();
+}
 // Clears the back buffer to black with the default view.
 void clear();
 // Pixels that differ between two pictures inside [x1, x2) x [y1, y2).
-int differences(const Screen &a, const Screen &b, int x1, int y1, int x2, int y2);
+inline int differences(const Screen &a, const Screen &b, int x1, int y1, int x2, int y2) {
+    return support::differingPixels(a, b, {x1, y1, x2, y2});
+}
 // Pixels that are not black inside [x1, x2) x [y1, y2).
-int litPixels(const Screen &screen, int x1, int y1, int x2, int y2);
+inline int litPixels(const Screen &screen, int x1, int y1, int x2, int y2) {
+    return support::litPixels(screen, {x1, y1, x2, y2});
+}
 
 // A program folder for one test: data/ holds links to the generated data entries that are asked for.
-class ProgramFolder : public TempProgramFolder {
+class ProgramFolder : public support::ProgramFolder {
 public:
     // Links data/<name> to the generated data's entry of that name.
     void linkData(const std::string &name) const;

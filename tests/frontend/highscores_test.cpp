@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../shell/temp_folder.h"
 #include "frontend/highscores.h"
+#include "support/program_folder.h"
 
 namespace {
 // The live tables as the program starts, before any test changes them.
@@ -18,7 +21,7 @@ const sHighScores kInitialTables[4] = {score60sec, score5Min, scoreMillion, scor
 
 class HighScoresTest : public ::testing::Test {
 protected:
-    TempProgramFolder folder;
+    support::ProgramFolder folder;
     void SetUp() override {
         score60sec = kInitialTables[0];
         score5Min = kInitialTables[1];
@@ -31,15 +34,8 @@ protected:
     }
 };
 
-TEST_F(HighScoresTest, BuiltInTablesHoldTheirValuesAndNames) {
-    const uint32_t sixty[13] = {600, 600, 450, 350, 300, 200, 100, 30, 20, 10, 10, 10, 10};
-    const uint32_t relaxReset[13] = {300, 200, 100, 300, 200, 100, 300, 200, 100, 0, 0, 0, 0};
-    for (int row = 0; row < 13; row++) {
-        EXPECT_EQ(score60sec.players[row].score, sixty[row]);
-        EXPECT_EQ(bscoreRelax.players[row].score, relaxReset[row]);
-    }
-    EXPECT_EQ(scoreMillion.players[2].score, 12610u);
-    EXPECT_EQ(bscore5Min.players[0].score, 3000u);
+// Every row of the built-in tables with a score has a lower-case name, and an empty row none.
+TEST_F(HighScoresTest, BuiltInRowsHaveNamesExactlyWhenTheyHaveScores) {
     const sHighScores *tables[] = {&score60sec,  &score5Min,  &scoreMillion,  &scoreRelax,
                                    &bscore60sec, &bscore5Min, &bscoreMillion, &bscoreRelax};
     for (const sHighScores *table : tables) {
@@ -67,56 +63,68 @@ TEST_F(HighScoresTest, QualificationIsStrictAndUnsigned) {
     EXPECT_FALSE(qualifiesForHighScore(2, 3, 0)) << "no time beats 0 in a reset million table";
 }
 
-TEST_F(HighScoresTest, InsertionMovesRowsDownAndTiesGoBelow) {
-    insertHighScore(0, 0, 451, "zoe");
-    EXPECT_EQ(score60sec.players[2].score, 451u);
-    EXPECT_EQ(nameOf(score60sec, 2), "zoe");
-    EXPECT_EQ(score60sec.players[3].score, 350u) << "the next group is untouched";
+// Results entered on many seeded cases: a result qualifies when it beats its difficulty's third row
+// (lower is better in the million mode) and enters above the first row it beats (the built-in million
+// table has a group out of order), so below every equal row, pushing the rows under it down; nothing
+// else changes. What is saved is the raw tables, and reads back byte for byte.
+TEST_F(HighScoresTest, EnteredResultsKeepEachDifficultyInOrderAndFilesRoundTrip) {
+    sHighScores *tables[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
+    std::mt19937 random(42);
+    for (int i = 0; i < 2000; i++) {
+        const long mode = random() % 4, difficulty = random() % 5; // 4: no such difficulty
+        sHighScores &table = *tables[mode];
+        const sHighScores before = table;
+        // Now and then the largest value, or a tie with one of the rows.
+        const uint32_t value = i % 97 == 0  ? 0xffffffffu
+                               : i % 5 == 0 ? before.players[(difficulty % 4) * 3 + random() % 3].score
+                                            : static_cast<uint32_t>(random() % 20000);
+        const std::string name = "p" + std::to_string(i) + std::string(random() % 40, 'x');
+        const auto better = [mode](uint32_t a, uint32_t b) { return mode == 2 ? a < b : a > b; };
 
-    insertHighScore(0, 0, 600, "tie");
-    EXPECT_EQ(nameOf(score60sec, 2), "tie") << "a tie goes below the equal rows";
-    EXPECT_EQ(score60sec.players[0].score, 600u);
+        std::vector<std::pair<uint32_t, std::string>> rows; // the difficulty's rows as they should be
+        bool enters = false;
+        for (int row = 0; row < 3 && difficulty < 4; row++)
+            enters = enters || better(value, before.players[difficulty * 3 + row].score);
+        ASSERT_EQ(qualifiesForHighScore(mode, difficulty, value),
+                  difficulty < 4 && better(value, before.players[difficulty * 3 + 2].score))
+            << i;
+        insertHighScore(mode, difficulty, value, name.c_str());
+        if (!enters) {
+            ASSERT_EQ(0, std::memcmp(&before, &table, sizeof(table))) << i;
+            continue;
+        }
+        for (int row = 0; row < 3; row++)
+            rows.emplace_back(before.players[difficulty * 3 + row].score,
+                              nameOf(before, difficulty * 3 + row));
+        auto at = rows.begin();
+        while (at != rows.end() && !better(value, at->first))
+            ++at;
+        rows.insert(at, {value, name.substr(0, 31)});
+        for (int row = 0; row < 3; row++) {
+            ASSERT_EQ(table.players[difficulty * 3 + row].score, rows[row].first) << i << " row " << row;
+            ASSERT_EQ(nameOf(table, difficulty * 3 + row), rows[row].second) << i << " row " << row;
+        }
+        for (int row = 0; row < 13; row++) {
+            if (row / 3 != difficulty) {
+                ASSERT_EQ(0, std::memcmp(&before.players[row], &table.players[row], sizeof(sHighEntry))) << i;
+            }
+        }
+    }
 
-    insertHighScore(0, 1, 1000, "best");
-    EXPECT_EQ(nameOf(score60sec, 3), "best");
-    EXPECT_EQ(score60sec.players[4].score, 350u);
-    EXPECT_EQ(score60sec.players[5].score, 300u);
-
-    insertHighScore(2, 0, 9432, "quick");
-    EXPECT_EQ(nameOf(scoreMillion, 2), "quick");
-    EXPECT_EQ(scoreMillion.players[1].score, 9432u);
-    insertHighScore(2, 0, 100, "");
-    EXPECT_EQ(scoreMillion.players[0].score, 100u);
-    EXPECT_EQ(nameOf(scoreMillion, 0), "");
-    EXPECT_EQ(scoreMillion.players[1].score, 9432u);
-
-    const sHighScores before = score5Min;
-    insertHighScore(1, 3, 100, "none");
-    insertHighScore(1, 7, 100000, "none");
-    EXPECT_EQ(0, std::memcmp(&before, &score5Min, sizeof(before)));
-
-    // Long names are kept to 31 characters and always ended.
-    insertHighScore(3, 2, 5000, "abcdefghijklmnopqrstuvwxyzabcdefghijkl");
-    EXPECT_EQ(nameOf(scoreRelax, 6).size(), 31u);
-    EXPECT_EQ(scoreRelax.players[6].name[31], 0);
-}
-
-TEST_F(HighScoresTest, FilesAreTheRawTablesAndRow12Survives) {
-    scoreRelax.players[12].score = 4242;
+    scoreRelax.players[12].score = 4242; // the spare row is kept too
     std::strcpy(scoreRelax.players[12].name, "spare");
+    const sHighScores saved[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
     saveHighScores();
-    for (const char *name : {"data/s60", "data/s5mn", "data/smil", "data/srelx"})
-        EXPECT_EQ(folder.read(name).size(), 468u) << name;
-    const std::vector<unsigned char> relax = folder.read("data/srelx");
-    EXPECT_EQ(0, std::memcmp(relax.data(), &scoreRelax, 468));
-    EXPECT_EQ(relax[36 * 12 + 32], 4242 & 0xff);
-    EXPECT_EQ(relax[36 * 12 + 33], 4242 >> 8);
-
+    const char *files[4] = {"data/s60", "data/s5mn", "data/smil", "data/srelx"};
+    for (int t = 0; t < 4; t++) {
+        const support::Bytes bytes = folder.read(files[t]);
+        ASSERT_EQ(bytes.size(), sizeof(sHighScores)) << files[t];
+        EXPECT_EQ(0, std::memcmp(bytes.data(), &saved[t], sizeof(sHighScores))) << files[t];
+    }
     resetScores();
-    EXPECT_EQ(scoreRelax.players[12].score, 0u);
     loadHighScores();
-    EXPECT_EQ(scoreRelax.players[12].score, 4242u);
-    EXPECT_EQ(nameOf(scoreRelax, 12), "spare");
+    for (int t = 0; t < 4; t++)
+        EXPECT_EQ(0, std::memcmp(tables[t], &saved[t], sizeof(sHighScores))) << files[t];
 }
 
 TEST_F(HighScoresTest, ShortMissingAndDamagedFiles) {
@@ -207,7 +215,7 @@ TEST_F(HighScoresTest, AnUnreadableTableIsLeftAlone) {
     const std::vector<unsigned char> theirs(468, 'z');
     folder.write("data/s60", theirs);
     chmod(folder.path("data/s60").c_str(), geteuid() == 0 ? 0600 : 0000);
-    asPlayer([&] {
+    support::asPlayer([&] {
         KMiscTools::setProgramFolder(folder.root().c_str());
         testing::internal::CaptureStderr();
         loadHighScores();

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -51,169 +53,136 @@ Bytes skinBytes(int32_t skin) {
             static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
 }
 
-TEST(Launcher, FirstLaunchShowsWindowModeNoScoringClassicAndCreatesTheFiles) {
-    ProgramFolder folder;
-    sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
+// The settings files before a launch (nothing: no such file) and after it.
+struct sFiles {
+    std::optional<Bytes> fullScreen, skin, gamePad;
+};
 
-    EXPECT_FALSE(run.play);
-    EXPECT_FALSE(run.shown.fullScreenTicked);
-    EXPECT_FALSE(run.shown.internetScoringTicked);
-    EXPECT_EQ(run.shown.selection, 0);
-    EXPECT_EQ(run.shown.preview, 0);
-    EXPECT_EQ(run.shown.listCount, 7);
-    EXPECT_EQ(itemCount, 7);
-    EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({1}));
-    EXPECT_EQ(folder.read("skin.stt"), skinBytes(0));
-    EXPECT_EQ(folder.read("gamepad.stt"), Bytes({0}));
-    // Written through temporary files, none of which is left behind.
-    EXPECT_EQ(folder.dataEntries(), std::vector<std::string>({"fullscreen.stt", "gamepad.stt", "skin.stt"}));
-}
+// One launch from stored settings: what the dialog showed, what the player did, what the run plays with
+// and what is stored afterwards.
+TEST(Launcher, StoredSettingsShowInTheDialogAndTheChoicesAreStored) {
+    const auto quit = [](sLauncherDialog &d) { press(d, kIdQuit); };
+    const auto play = [](sLauncherDialog &d) { press(d, kIdPlay); };
+    const Bytes on{0}, off{1}; // fullscreen.stt holds 0 for full screen
+    struct Case {
+        const char *what;
+        sFiles before;
+        std::function<void(sLauncherDialog &)> player;
+        bool fullScreenShown, scoringShown;
+        int skinShown;
+        bool play;     // and then, when played:
+        long skin;     // the skin played with
+        bool windowed; // a window
+        bool online;   // online scores (the game-pad flag)
+        sFiles after;
+    };
+    // clang-format off
+    std::vector<Case> cases = {
+        {"first launch, Quit", {}, quit, false, false, 0, false, 0, true, false, {off, skinBytes(0), Bytes{0}}},
+        {"a skin chosen, then Quit", {},
+         [](sLauncherDialog &d) {
+             chooseSkin(d, 4);
+             EXPECT_EQ(d.shownPreview, 4) << "the preview follows the list at once";
+             EXPECT_FALSE(d.ended);
+             press(d, kIdQuit);
+         },
+         false, false, 0, false, 0, true, false, {off, skinBytes(4), Bytes{0}}},
+        {"boxes changed, then Quit: only the skin is kept", {on, skinBytes(2), {}},
+         [](sLauncherDialog &d) {
+             d.fullScreenTicked = false;
+             d.internetScoringTicked = true;
+             press(d, kIdQuit);
+         },
+         true, false, 2, false, 0, true, false, {on, skinBytes(2), Bytes{0}}},
+        {"full screen ticked, then Quit", {},
+         [](sLauncherDialog &d) {
+             d.fullScreenTicked = true;
+             press(d, kIdQuit);
+         },
+         false, false, 0, false, 0, true, false, {off, skinBytes(0), Bytes{0}}},
+        {"every choice, then Play", {},
+         [](sLauncherDialog &d) {
+             d.fullScreenTicked = true;
+             d.internetScoringTicked = true;
+             chooseSkin(d, 6);
+             press(d, kIdPlay);
+         },
+         false, false, 0, true, 6, false, true, {on, skinBytes(6), Bytes{1}}},
+        {"the stored choices, scoring cleared, then Play", {on, skinBytes(6), Bytes{1}},
+         [](sLauncherDialog &d) {
+             d.internetScoringTicked = false;
+             press(d, kIdPlay);
+         },
+         true, true, 6, true, 6, false, false, {on, skinBytes(6), Bytes{0}}},
+        {"a skin file without its full-screen file", {{}, skinBytes(4), {}}, quit,
+         false, false, 0, false, 0, true, false, {off, skinBytes(0), Bytes{0}}},
+        {"empty files", {Bytes{}, Bytes{}, Bytes{}}, quit,
+         false, false, 0, false, 0, true, false, {off, skinBytes(0), Bytes{0}}},
+        {"one byte of skin", {on, Bytes{5}, {}}, quit,
+         true, false, 5, false, 0, true, false, {on, skinBytes(5), Bytes{0}}},
+        {"files too long: their first bytes count",
+         {Bytes{0, 1, 1, 1}, Bytes{3, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}, Bytes{1, 0}}, quit,
+         true, true, 3, false, 0, true, false, {on, skinBytes(3), Bytes{1}}},
+        {"any byte but 0 is set, and written back as 1", {Bytes{0x80}, {}, Bytes{0x02}}, play,
+         false, true, 0, true, 0, true, true, {off, skinBytes(0), Bytes{1}}},
+    };
+    // clang-format on
+    // A stored skin outside the list selects the second one; the first and last are kept.
+    for (int32_t stored : {9, 7, -1, INT32_MIN, INT32_MAX})
+        cases.push_back({"a skin outside the list",
+                         {off, skinBytes(stored), {}},
+                         quit,
+                         false,
+                         false,
+                         1,
+                         false,
+                         0,
+                         true,
+                         false,
+                         {off, skinBytes(1), Bytes{0}}});
+    for (int32_t stored : {0, 6})
+        cases.push_back({"the first or last skin",
+                         {off, skinBytes(stored), {}},
+                         quit,
+                         false,
+                         false,
+                         stored,
+                         false,
+                         0,
+                         true,
+                         false,
+                         {off, skinBytes(stored), Bytes{0}}});
 
-TEST(Launcher, SkinChosenBeforeQuitIsStoredAndShownAtTheNextLaunch) {
-    ProgramFolder folder;
-    sLaunch first = launch([](sLauncherDialog &d) {
-        chooseSkin(d, 4); // "Cool Blue"
-        EXPECT_EQ(d.shownPreview, 4) << "the preview follows the list at once";
-        EXPECT_FALSE(d.ended);
-        press(d, kIdQuit);
-    });
-    EXPECT_FALSE(first.play);
-    EXPECT_STREQ(kSkinNames[4], "Cool Blue");
-    EXPECT_EQ(folder.read("skin.stt"), skinBytes(4));
-
-    gSkin = 0; // a new run of the program
-    sLaunch second = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-    EXPECT_EQ(second.shown.selection, 4);
-    EXPECT_EQ(second.shown.preview, 4);
-}
-
-TEST(Launcher, QuitLeavesTheStoredBoxesAsTheyWere) {
-    ProgramFolder folder;
-    folder.write("fullscreen.stt", {0}); // stored: full screen
-    folder.write("skin.stt", skinBytes(2));
-    sLaunch run = launch([](sLauncherDialog &d) {
-        d.fullScreenTicked = false; // the player clears "Play Full Screen"…
-        d.internetScoringTicked = true;
-        press(d, kIdQuit); // …and quits
-    });
-    EXPECT_FALSE(run.play);
-    EXPECT_TRUE(run.shown.fullScreenTicked);
-    EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({0}));
-    EXPECT_EQ(folder.read("gamepad.stt"), Bytes({0}));
-    EXPECT_EQ(folder.read("skin.stt"), skinBytes(2));
-    EXPECT_FALSE(gOnlineScores);
-
-    // And the other way round: ticking full screen and quitting stores no full screen.
-    ProgramFolder fresh;
-    launch([](sLauncherDialog &d) {
-        d.fullScreenTicked = true;
-        press(d, kIdQuit);
-    });
-    EXPECT_EQ(fresh.read("fullscreen.stt"), Bytes({1}));
-}
-
-TEST(Launcher, PlayStoresEveryChoiceAndInternetScoringDecidesOnlineScores) {
-    ProgramFolder folder;
-    sLaunch run = launch([](sLauncherDialog &d) {
-        d.fullScreenTicked = true;
-        d.internetScoringTicked = true;
-        chooseSkin(d, 6);
-        press(d, kIdPlay);
-    });
-    EXPECT_TRUE(run.play);
-    EXPECT_FALSE(isWindowed);
-    EXPECT_TRUE(isGamePad);
-    EXPECT_EQ(gSkin, 6);
-    EXPECT_TRUE(gOnlineScores);
-    EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({0}));
-    EXPECT_EQ(folder.read("skin.stt"), skinBytes(6));
-    EXPECT_EQ(folder.read("gamepad.stt"), Bytes({1}));
-
-    // The next launch shows the same choices; clearing the box and playing turns online scores off.
-    sLaunch next = launch([](sLauncherDialog &d) {
-        d.internetScoringTicked = false;
-        press(d, kIdPlay);
-    });
-    EXPECT_TRUE(next.shown.fullScreenTicked);
-    EXPECT_TRUE(next.shown.internetScoringTicked);
-    EXPECT_EQ(next.shown.selection, 6);
-    EXPECT_TRUE(next.play);
-    EXPECT_FALSE(gOnlineScores);
-    EXPECT_EQ(folder.read("gamepad.stt"), Bytes({0}));
-}
-
-TEST(Launcher, StoredSkinOutsideTheListSelectsForHer) {
-    for (int32_t stored : {9, 7, -1, INT32_MIN, INT32_MAX}) {
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         ProgramFolder folder;
-        folder.write("fullscreen.stt", {1});
-        folder.write("skin.stt", skinBytes(stored));
-        sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-        EXPECT_EQ(run.shown.selection, 1) << "stored " << stored;
-        EXPECT_EQ(run.shown.preview, 1) << "stored " << stored;
-        EXPECT_EQ(folder.read("skin.stt"), skinBytes(1)) << "stored " << stored;
-    }
-    for (int32_t stored : {0, 6}) {
-        ProgramFolder folder;
-        folder.write("fullscreen.stt", {1});
-        folder.write("skin.stt", skinBytes(stored));
-        EXPECT_EQ(launch([](sLauncherDialog &d) { press(d, kIdQuit); }).shown.selection, stored);
-    }
-}
-
-TEST(Launcher, SkinFileIsReadOnlyWithTheFullScreenFile) {
-    ProgramFolder folder;
-    folder.write("skin.stt", skinBytes(4));
-    sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-    EXPECT_EQ(run.shown.selection, 0);
-    EXPECT_EQ(folder.read("skin.stt"), skinBytes(0)); // the pair is written back together
-}
-
-TEST(Launcher, ShortEmptyAndOversizedFilesReplaceOnlyTheBytesTheyHold) {
-    {
-        ProgramFolder folder;
-        folder.write("fullscreen.stt", {});
-        folder.write("skin.stt", {});
-        folder.write("gamepad.stt", {});
-        sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-        EXPECT_FALSE(run.shown.fullScreenTicked);
-        EXPECT_FALSE(run.shown.internetScoringTicked);
-        EXPECT_EQ(run.shown.selection, 0);
-        EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({1}));
-        EXPECT_EQ(folder.read("skin.stt"), skinBytes(0));
-    }
-    {
-        ProgramFolder folder;
-        folder.write("fullscreen.stt", {0});
-        folder.write("skin.stt", {5}); // one byte: the low byte of the skin
-        sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-        EXPECT_TRUE(run.shown.fullScreenTicked);
-        EXPECT_EQ(run.shown.selection, 5);
-        EXPECT_EQ(folder.read("skin.stt"), skinBytes(5));
-    }
-    {
-        ProgramFolder folder;
-        // Too long: only the first bytes count, and the files are written back at their own size.
-        folder.write("fullscreen.stt", {0, 1, 1, 1});
-        folder.write("skin.stt", {3, 0, 0, 0, 0xff, 0xff, 0xff, 0xff});
-        folder.write("gamepad.stt", {1, 0});
-        sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdQuit); });
-        EXPECT_TRUE(run.shown.fullScreenTicked);
-        EXPECT_TRUE(run.shown.internetScoringTicked);
-        EXPECT_EQ(run.shown.selection, 3);
-        EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({0}));
-        EXPECT_EQ(folder.read("skin.stt"), skinBytes(3));
-        EXPECT_EQ(folder.read("gamepad.stt"), Bytes({1}));
-    }
-    {
-        // Any byte but 0 counts as set, and is written back as 1.
-        ProgramFolder folder;
-        folder.write("fullscreen.stt", {0x80});
-        folder.write("gamepad.stt", {0x02});
-        sLaunch run = launch([](sLauncherDialog &d) { press(d, kIdPlay); });
-        EXPECT_FALSE(run.shown.fullScreenTicked);
-        EXPECT_TRUE(run.shown.internetScoringTicked);
-        EXPECT_EQ(folder.read("fullscreen.stt"), Bytes({1}));
-        EXPECT_EQ(folder.read("gamepad.stt"), Bytes({1}));
+        const std::pair<const char *, const std::optional<Bytes> *> files[] = {
+            {"fullscreen.stt", &c.before.fullScreen},
+            {"skin.stt", &c.before.skin},
+            {"gamepad.stt", &c.before.gamePad}};
+        for (const auto &[name, bytes] : files)
+            if (*bytes)
+                folder.write(name, **bytes);
+        const sLaunch run = launch(c.player);
+        EXPECT_EQ(run.shown.fullScreenTicked, c.fullScreenShown);
+        EXPECT_EQ(run.shown.internetScoringTicked, c.scoringShown);
+        EXPECT_EQ(run.shown.selection, c.skinShown);
+        EXPECT_EQ(run.shown.preview, c.skinShown);
+        EXPECT_EQ(run.shown.listCount, kSkinCount);
+        EXPECT_EQ(itemCount, kSkinCount);
+        EXPECT_EQ(run.play, c.play);
+        if (c.play) {
+            EXPECT_EQ(gSkin, c.skin);
+            EXPECT_EQ(isWindowed, c.windowed);
+            EXPECT_EQ(isGamePad, c.online);
+        }
+        EXPECT_EQ(gOnlineScores, c.play && c.online);
+        EXPECT_EQ(folder.read("fullscreen.stt"), *c.after.fullScreen);
+        EXPECT_EQ(folder.read("skin.stt"), *c.after.skin);
+        EXPECT_EQ(folder.read("gamepad.stt"), *c.after.gamePad);
+        // Written through temporary files, none of which is left behind.
+        EXPECT_EQ(folder.dataEntries(),
+                  std::vector<std::string>({"fullscreen.stt", "gamepad.stt", "skin.stt"}));
     }
 }
 
@@ -274,7 +243,7 @@ TEST(Launcher, OnlyPlayAndQuitEndTheDialog) {
         chooseSkin(d, 2);
         press(d, kIdPlay);
     });
-    for (int wait = 0; wait < 200 && opened.load() == 0; ++wait)
+    for (int wait = 0; wait < 6000 && opened.load() == 0; ++wait) // a minute at most
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     KMiscTools::_urlOpener = nullptr;
 

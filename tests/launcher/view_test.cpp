@@ -75,9 +75,9 @@ void pump() {
         gtk_main_iteration_do(FALSE);
 }
 
-// Waits, pumping events, until `done` holds; false after two seconds.
+// Waits, pumping events, until `done` holds; false after a minute (a busy machine may take seconds).
 bool pumpUntil(const std::function<bool()> &done) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 6000; ++i) {
         pump();
         if (done())
             return true;

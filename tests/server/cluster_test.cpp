@@ -2,8 +2,8 @@
 // SIGKILL midway, or the database stopped and started again midway. Nothing acknowledged may be lost
 // and the tables must be those a single process would keep. (The full 20,000-request runs are the
 // load tool's; these use fewer requests, enough for thousands of concurrent writes to few games.)
-#include "running_server.h"
 #include "server_process.h"
+#include "support/scored.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Clients that try to take the server down: connections that hold on, trickle or flood, requests that
 // ask for too much, and more connections from one address than it may have. Hostile connections come
 // from 127.0.0.2 and up (all of 127/8 is loopback), the honest client from 127.0.0.1.
-#include "running_server.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

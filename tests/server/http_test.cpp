@@ -1,6 +1,6 @@
 // The server over HTTP: the four pages the game calls, refusals, methods, rate limits, the web pages,
 // the same bytes from both backends, and failures of the store.
-#include "running_server.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

@@ -1,7 +1,7 @@
 // quorix-scored as a program: its options, start-up refusals with their reasons, and acknowledged
 // rows surviving a kill -9.
-#include "running_server.h"
 #include "server_process.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -65,7 +65,7 @@ TEST(Program, AnswersHelpVersionAndRefusesBadOptionsWithStatus2) {
 
 TEST(Program, RefusesToStartOnWhatItCannotUseAndSaysWhy) {
     TestDatabase database(Backend::Sqlite);
-    const std::string &folder = database.folder;
+    const std::string folder = database.folder.root();
 
     // A read-only database would answer every submission with a failure. Root may write anything,
     // so under root the program gives up root first.
@@ -115,7 +115,7 @@ TEST(Program, ASecondServerOnAnOccupiedPortRefusesToStart) {
     ServerProcess first({"--port", "0", "--db", database.location});
     int port = first.port();
     ASSERT_GT(port, 0);
-    Ended second = runToEnd({"--port", std::to_string(port), "--db", database.folder + "/second.sqlite"});
+    Ended second = runToEnd({"--port", std::to_string(port), "--db", database.folder.path("second.sqlite")});
     EXPECT_EQ(second.status, 1);
     EXPECT_NE(second.errors.find("port " + std::to_string(port) + " on 127.0.0.1 is already in use"),
               std::string::npos)

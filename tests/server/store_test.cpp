@@ -1,6 +1,6 @@
 // The world tables on both backends: the 100 places, ties, the million mode's order, trimming, rows
 // that outlive the process, several stores (processes) on one database, and start-up checks.
-#include "running_server.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -191,13 +191,13 @@ TEST(SqliteStore, AFirstServersFileIsUpgradedAndKeepsOnlyWhatTheTablesShow) {
 
 TEST(SqliteStore, AFileThatIsNoDatabaseOrCannotBeMadeIsRefused) {
     TestDatabase database(Backend::Sqlite);
-    std::string path = database.folder + "/not-a-database";
+    std::string path = database.folder.path("not-a-database");
     FILE *file = std::fopen(path.c_str(), "wb");
     ASSERT_TRUE(file);
     std::fputs("this is not an SQLite file, and it is long enough to have a header of sorts.......", file);
     std::fclose(file);
     EXPECT_THROW(openScoreStore(path), StoreError);
-    EXPECT_THROW(openScoreStore(database.folder + "/missing-folder/scores.sqlite"), StoreError);
+    EXPECT_THROW(openScoreStore(database.folder.path("missing-folder/scores.sqlite")), StoreError);
 }
 
 TEST(PostgresStore, RefusesWith503WhileTheDatabaseIsDownAndCarriesOnWhenItIsBack) {

@@ -13,7 +13,7 @@
 
 #include "framework/KMiscTools.h"
 #include "shell/paths.h"
-#include "temp_folder.h"
+#include "support/program_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -42,7 +42,7 @@ std::string stderrOf(const std::function<void(std::FILE *)> &body) {
 
 class FileLocations : public ::testing::Test {
 protected:
-    TempProgramFolder folder; // its own data/ is not used: each case builds its layout under it
+    support::ProgramFolder folder; // its own data/ is not used: each case builds its layout under it
     void TearDown() override { forgetFileLocations(); }
 };
 

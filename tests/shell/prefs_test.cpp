@@ -1,126 +1,111 @@
+// The preferences record and the record files under it: what a file of any length holds is read field
+// by field, difficulty and mode are corrected, and files the player cannot or should not write are
+// left as they are.
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
+
 #include "shell/files.h"
 #include "shell/prefs.h"
-#include "temp_folder.h"
+#include "support/program_folder.h"
+
+namespace fs = std::filesystem;
+using support::littleEndian;
+
+namespace {
+
+std::vector<int32_t> fieldsOf(const sPrefs &p) {
+    return {p.volume, p.volumezik, p.gameMode, p.difficulty, p.scoretab, p.bubbleset, p.currentTune};
+}
 
 class PrefsTest : public ::testing::Test {
 protected:
-    TempProgramFolder folder;
+    support::ProgramFolder folder;
     void SetUp() override { prefs = kDefaultPrefs; }
 };
 
-TEST_F(PrefsTest, MissingFileKeepsTheDefaults) {
-    loadPrefs();
-    EXPECT_EQ(0, std::memcmp(&prefs, &kDefaultPrefs, sizeof(prefs)));
-}
+} // namespace
 
-TEST_F(PrefsTest, ShortFileReplacesOnlyTheBytesItHolds) {
-    folder.write("prefs.raw", littleEndian({40, 50, 2}));
-    loadPrefs();
-    EXPECT_EQ(prefs.volume, 40);
-    EXPECT_EQ(prefs.volumezik, 50);
-    EXPECT_EQ(prefs.gameMode, 2);
-    EXPECT_EQ(prefs.difficulty, 1);
-    EXPECT_EQ(prefs.scoretab, 0);
-    EXPECT_EQ(prefs.bubbleset, 0);
-
-    // A file cut inside a field changes only that field's low bytes.
-    prefs = kDefaultPrefs;
-    folder.write("prefs.raw", {7, 0, 0, 0, 9});
-    loadPrefs();
-    EXPECT_EQ(prefs.volume, 7);
-    EXPECT_EQ(prefs.volumezik, 9);
-}
-
-TEST_F(PrefsTest, DifficultyAndModeAreCorrected) {
-    struct Case {
-        int32_t difficulty, mode, wantDifficulty, wantMode;
-    } cases[] = {{7, 9, 2, 3}, {-1, -5, 0, 0}, {3, 3, 3, 3}, {4, 0, 2, 0}};
-    for (const Case &c : cases) {
-        folder.write("prefs.raw", littleEndian({100, 100, c.mode, c.difficulty, 9, 4, 33}));
+TEST_F(PrefsTest, AFileOfAnyLengthIsReadFieldByFieldAndCorrected) {
+    auto oversized = littleEndian({1, 2, 3, 3, 1, 2, 3});
+    oversized.resize(4096, 0xAB);
+    const struct {
+        const char *what;
+        support::Bytes file; // empty: no file
+        std::vector<int32_t> fields;
+    } cases[] = {
+        {"no file", {}, fieldsOf(kDefaultPrefs)},
+        {"three fields", littleEndian({40, 50, 2}), {40, 50, 2, 1, 0, 0, 0}},
+        {"cut inside a field", {7, 0, 0, 0, 9}, {7, 9, 0, 1, 0, 0, 0}},
+        {"too hard, unknown mode", littleEndian({100, 100, 9, 7, 9, 4, 33}), {100, 100, 3, 2, 9, 4, 33}},
+        {"negative", littleEndian({100, 100, -5, -1, 9, 4, 33}), {100, 100, 0, 0, 9, 4, 33}},
+        {"hardest relax", littleEndian({100, 100, 3, 3, 9, 4, 33}), {100, 100, 3, 3, 9, 4, 33}},
+        {"difficulty 4", littleEndian({100, 100, 0, 4, 9, 4, 33}), {100, 100, 0, 2, 9, 4, 33}},
+        {"longer than the record", oversized, {1, 2, 3, 3, 1, 2, 3}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(folder.path("prefs.raw"));
+        if (!c.file.empty())
+            folder.write("prefs.raw", c.file);
+        prefs = kDefaultPrefs;
         loadPrefs();
-        EXPECT_EQ(prefs.difficulty, c.wantDifficulty);
-        EXPECT_EQ(prefs.gameMode, c.wantMode);
-        EXPECT_EQ(prefs.scoretab, 9) << "taken as read";
-        EXPECT_EQ(prefs.currentTune, 33);
+        EXPECT_EQ(fieldsOf(prefs), c.fields);
     }
 }
 
-TEST_F(PrefsTest, OversizedFileReadsOnlyTheRecord) {
-    std::vector<unsigned char> bytes = littleEndian({1, 2, 3, 3, 1, 2, 3});
-    bytes.resize(4096, 0xAB);
-    folder.write("prefs.raw", bytes);
-    loadPrefs();
-    EXPECT_EQ(prefs.currentTune, 3);
-}
-
-TEST_F(PrefsTest, SavedFileIsTheRawRecord) {
-    prefs = {116, 5, 2, 3, 1, 4, 6};
-    savePrefs();
-    EXPECT_EQ(folder.read("prefs.raw"), littleEndian({116, 5, 2, 3, 1, 4, 6}));
+// Any record with a valid difficulty and mode is saved as the raw 28 bytes and read back unchanged.
+TEST_F(PrefsTest, SavedRecordsRoundTrip) {
+    std::mt19937 random(13);
+    std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+    for (int i = 0; i < 200; i++) {
+        const sPrefs saved{any(random),
+                           any(random),
+                           static_cast<int32_t>(random() % 4),
+                           static_cast<int32_t>(random() % 4),
+                           any(random),
+                           any(random),
+                           any(random)};
+        prefs = saved;
+        savePrefs();
+        const auto fields = fieldsOf(saved);
+        ASSERT_EQ(folder.read("prefs.raw"), littleEndian({fields[0], fields[1], fields[2], fields[3],
+                                                          fields[4], fields[5], fields[6]}));
+        prefs = kDefaultPrefs;
+        loadPrefs();
+        ASSERT_EQ(fieldsOf(prefs), fields);
+    }
+    // prefs.raw is a folder: nothing is read, saving leaves it in place and no temporary file behind.
+    fs::remove(folder.path("prefs.raw"));
+    fs::create_directory(folder.path("prefs.raw"));
     prefs = kDefaultPrefs;
     loadPrefs();
-    EXPECT_EQ(prefs.volume, 116);
-    EXPECT_EQ(prefs.currentTune, 6);
-}
-
-TEST_F(PrefsTest, UnreadableOrUnwritablePlaces) {
-    // prefs.raw is a folder: nothing is read, and saving leaves it in place.
-    std::filesystem::create_directory(folder.path("prefs.raw"));
-    loadPrefs();
-    EXPECT_EQ(0, std::memcmp(&prefs, &kDefaultPrefs, sizeof(prefs)));
+    EXPECT_EQ(fieldsOf(prefs), fieldsOf(kDefaultPrefs));
     savePrefs();
-    EXPECT_TRUE(std::filesystem::is_directory(folder.path("prefs.raw")));
-    for (const auto &entry : std::filesystem::directory_iterator(folder.root()))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << "a temporary file was left behind";
+    EXPECT_TRUE(fs::is_directory(folder.path("prefs.raw")));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"data", "prefs.raw"}));
 }
 
 TEST(SliderScale, PositionsToMasterVolumes) {
-    EXPECT_EQ(sliderToPercent(116), 99);
-    EXPECT_EQ(sliderToPercent(100), 85);
-    EXPECT_EQ(sliderToPercent(5), 4);
-    EXPECT_EQ(sliderToPercent(0), 0);
-    EXPECT_EQ(sliderToPercent(-40), 0);
-    EXPECT_EQ(sliderToPercent(176), 100);
-    EXPECT_EQ(sliderToPercent(INT32_MAX), 100);
-    EXPECT_EQ(sliderToPercent(INT32_MIN), 0);
-}
-
-TEST(RecordFiles, WriteReplacesWholeOrNotAtAll) {
-    TempProgramFolder folder;
-    const std::string path = folder.path("data/record");
-    const unsigned char first[4] = {1, 2, 3, 4};
-    ASSERT_TRUE(writeRecordFile(path.c_str(), first, sizeof(first)));
-    EXPECT_EQ(folder.read("data/record"), std::vector<unsigned char>({1, 2, 3, 4}));
-
-    // A folder that does not exist: the write fails and reports it.
-    const std::string nowhere = folder.path("missing/record");
-    EXPECT_FALSE(writeRecordFile(nowhere.c_str(), first, sizeof(first)));
-
-    unsigned char back[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    EXPECT_EQ(readRecordFile(path.c_str(), back, sizeof(back)), 4);
-    EXPECT_EQ(back[3], 4);
-    EXPECT_EQ(back[4], 9) << "bytes past the file's end are left alone";
-    EXPECT_EQ(readRecordFile(nowhere.c_str(), back, sizeof(back)), -1);
+    const std::pair<int32_t, int32_t> cases[] = {{116, 99}, {100, 85},  {5, 4},           {0, 0},
+                                                 {-40, 0},  {176, 100}, {INT32_MAX, 100}, {INT32_MIN, 0}};
+    for (const auto &[position, percent] : cases)
+        EXPECT_EQ(sliderToPercent(position), percent) << position;
 }
 
 // What the player made read-only keeps its contents; a folder closed to the player still lets its own
 // files be written in place; something that is no readable file is never replaced, and a FIFO in a
 // file's place never holds the game.
 TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
-    TempProgramFolder folder;
-    namespace fs = std::filesystem;
+    support::ProgramFolder folder;
     const std::string root = folder.root();
     const bool superuser = geteuid() == 0;
-    const uid_t player = playerUid();
-    auto place = [&](const std::string &name, std::vector<unsigned char> bytes, mode_t mode, bool players) {
+    const uid_t player = support::playerUid();
+    auto place = [&](const std::string &name, support::Bytes bytes, mode_t mode, bool players) {
         folder.write(name, bytes);
         if (superuser && chown(folder.path(name).c_str(), players ? player : 0, players ? player : 0) != 0)
             ADD_FAILURE() << "chown " << name;
@@ -141,21 +126,23 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
         const char *name;
         long read;  // what reading answers
         bool write; // whether writing succeeds
-        std::vector<unsigned char> after;
+        support::Bytes after;
     } cases[] = {
         {"open/readonly", 4, false, {2, 2, 2, 2}},
         {"open/writable", 4, true, {9, 8, 7, 6}},
         {"closed/record", 4, true, {9, 8, 7, 6}},
         {"closed/new", kRecordMissing, false, {}},
+        {"missing/record", kRecordMissing, false, {}},
         {"open/theirs", kRecordUnreadable, false, {4, 4, 4, 4}},
         {"open/fifo", kRecordUnreadable, false, {}},
     };
-    asPlayer([&] {
+    support::asPlayer([&] {
         for (const auto &c : cases) {
             SCOPED_TRACE(c.name);
             const std::string path = folder.path(c.name);
-            unsigned char bytes[4] = {};
+            unsigned char bytes[6] = {0, 0, 0, 0, 5, 5};
             EXPECT_EQ(readRecordFile(path.c_str(), bytes, sizeof(bytes)), c.read);
+            EXPECT_EQ(bytes[4], 5) << "bytes past the file's end are left alone";
             const unsigned char record[4] = {9, 8, 7, 6};
             EXPECT_EQ(writeRecordFile(path.c_str(), record, sizeof(record)), c.write);
         }
@@ -169,24 +156,21 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
     // The superuser may write anything, yet what was made read-only stays so for it too.
     const unsigned char record[4] = {5, 5, 5, 5};
     EXPECT_FALSE(writeRecordFile(folder.path("open/readonly").c_str(), record, sizeof(record)));
-    EXPECT_EQ(folder.read("open/readonly"), (std::vector<unsigned char>{2, 2, 2, 2}));
+    EXPECT_EQ(folder.read("open/readonly"), (support::Bytes{2, 2, 2, 2}));
     EXPECT_TRUE(fs::is_fifo(folder.path("open/fifo")));
-    EXPECT_FALSE(fs::exists(folder.path("closed/new")));
-    for (const char *sub : {"/open", "/closed"})
-        for (const auto &entry : fs::directory_iterator(root + sub))
-            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << "left behind";
-    chmod((root + "/closed").c_str(), 0755);
+    EXPECT_EQ(folder.entries("open"), (std::vector<std::string>{"fifo", "readonly", "theirs", "writable"}));
+    EXPECT_EQ(folder.entries("closed"), std::vector<std::string>{"record"});
 }
 
 // A prefs.raw that is there but cannot be read (left by another user) keeps the defaults in force,
 // is said once on stderr, and is left as it is at the end.
 TEST(RecordFiles, AnUnreadablePrefsFileIsLeftAlone) {
-    TempProgramFolder folder;
+    support::ProgramFolder folder;
     chmod(folder.root().c_str(), 0777);
-    const std::vector<unsigned char> theirs = littleEndian({1, 2, 3, 3, 1, 2, 3});
+    const support::Bytes theirs = littleEndian({1, 2, 3, 3, 1, 2, 3});
     folder.write("prefs.raw", theirs);
     chmod(folder.path("prefs.raw").c_str(), geteuid() == 0 ? 0600 : 0000);
-    asPlayer([&] {
+    support::asPlayer([&] {
         KMiscTools::setProgramFolder(folder.root().c_str());
         prefs = kDefaultPrefs;
         testing::internal::CaptureStderr();

@@ -2,7 +2,8 @@
 // encoding, a scratch folder, and measurements of mixed output.
 #pragma once
 
-#include <vorbis/vorbisenc.h>
+#include "tests/support/temp_folder.h"
+#include "tools/assetgen/ogg_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -85,108 +86,19 @@ inline std::vector<uint8_t> wavImage(const Pcm &pcm, int bits) {
     return out;
 }
 
-// Encodes with libvorbisenc at the given quality (-0.1 .. 1.0), in pages of about a kilobyte so that
-// even a short sound spans several pages.
+// Encodes with the data generator's encoder at the given quality (-0.1 .. 1.0), in pages of about a
+// kilobyte so that even a short sound spans several pages.
 inline std::vector<uint8_t> oggImage(const Pcm &pcm, float quality = 0.6f) {
-    std::vector<uint8_t> out;
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, pcm.channels, pcm.rate, quality) != 0) {
-        vorbis_info_clear(&info);
-        return out;
-    }
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, 1234);
-    ogg_page page;
-    ogg_packet packet;
-    auto writePage = [&out](const ogg_page &p) {
-        out.insert(out.end(), p.header, p.header + p.header_len);
-        out.insert(out.end(), p.body, p.body + p.body_len);
-    };
-    ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&stream, &header);
-    ogg_stream_packetin(&stream, &headerComment);
-    ogg_stream_packetin(&stream, &headerCode);
-    while (ogg_stream_flush(&stream, &page))
-        writePage(page);
-
-    const size_t frames = pcm.frames();
-    size_t done = 0;
-    bool ended = false;
-    while (!ended) {
-        size_t chunk = std::min<size_t>(1024, frames - done);
-        if (chunk == 0) {
-            vorbis_analysis_wrote(&dsp, 0);
-        } else {
-            float **buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(chunk));
-            for (size_t f = 0; f < chunk; ++f)
-                for (int c = 0; c < pcm.channels; ++c)
-                    buffer[c][f] = pcm.samples[(done + f) * pcm.channels + c];
-            vorbis_analysis_wrote(&dsp, static_cast<int>(chunk));
-            done += chunk;
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, nullptr);
-            vorbis_bitrate_addblock(&block);
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout_fill(&stream, &page, 1024)) {
-                    writePage(page);
-                    if (ogg_page_eos(&page))
-                        ended = true;
-                }
-            }
-        }
-        if (chunk == 0 && !ended) {
-            while (ogg_stream_flush(&stream, &page))
-                writePage(page);
-            ended = true;
-        }
-    }
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    assetgen::OggSettings settings;
+    settings.rate = pcm.rate;
+    settings.quality = quality;
+    settings.serialNumber = 1234;
+    settings.pageBytes = 1024;
+    return assetgen::encodeOgg(pcm.samples, pcm.channels, settings);
 }
 
 // A scratch folder, removed with everything in it at the end.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quorix-sound-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (mkdtemp(name.data()))
-            _path = name.data();
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!_path.empty())
-            std::filesystem::remove_all(_path, ignored);
-    }
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-
-    std::string write(const std::string &name, const std::vector<uint8_t> &bytes) const {
-        std::string file = (std::filesystem::path(_path) / name).string();
-        std::ofstream out(file, std::ios::binary);
-        out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return file;
-    }
-    std::string path(const std::string &name) const { return (std::filesystem::path(_path) / name).string(); }
-
-private:
-    std::string _path;
-};
+using ScratchDir = support::TempFolder;
 
 // Stereo output of the mixer, interleaved.
 struct Output {

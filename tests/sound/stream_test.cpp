@@ -1,6 +1,7 @@
 // Streamed music measured in the mixer's output: the silent start, repeats, the end of a song that
 // does not repeat, master volume changes, restarts and a decoder fault.
 #include "sound/sound_test.h"
+#include "support/wait.h"
 
 #include <chrono>
 #include <cmath>
@@ -235,19 +236,17 @@ TEST_F(StreamTest, PlaysInRealTimeOnTheDevicesOwnThread) {
         dir.write("click.wav", wavImage(tone(44100, 1, 0.15, 1000, 0.5), 16)).c_str(), 100, false, 3));
     music.setVolume(100);
     music.playStream(true);
-    for (int i = 0; i < 3; ++i) {
-        click.playSample();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    click.playSample();
     EXPECT_TRUE(click.isPlaying());
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_FALSE(click.isPlaying()) << "the device played the clicks to their end";
+    EXPECT_TRUE(support::waitUntil([&] { return !click.isPlaying(); }))
+        << "the device plays the click to its end";
     EXPECT_TRUE(music.isPlaying());
-    uint32_t position = music._directSoundBuffer[0]->position();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_NE(music._directSoundBuffer[0]->position(), position) << "the music moves on";
-    KSound::setGlobalVolumes(30, 30);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const uint32_t position = music._directSoundBuffer[0]->position();
+    EXPECT_TRUE(support::waitUntil([&] { return music._directSoundBuffer[0]->position() != position; }))
+        << "the music moves on";
+    KSound::setGlobalVolumes(30, 30); // changed while the device thread mixes
+    const uint32_t later = music._directSoundBuffer[0]->position();
+    EXPECT_TRUE(support::waitUntil([&] { return music._directSoundBuffer[0]->position() != later; }));
 }
 
 } // namespace

@@ -16,24 +16,20 @@ protected:
     }
 };
 
-TEST_F(VolumeTest, TablesHoldTheDecibelSteps) {
+// The volume table climbs from silence (-100 dB) to 0 dB; the pan table is silence on the far side,
+// the same on both sides of the middle with opposite signs.
+TEST_F(VolumeTest, TablesClimbFromSilenceAndPansMirror) {
     KSound sound; // the first object fills the tables
     EXPECT_EQ(KSound::fechnerTable[0], -10000);
-    EXPECT_EQ(KSound::fechnerTable[1], -5523);
-    EXPECT_EQ(KSound::fechnerTable[10], -2761);
-    EXPECT_EQ(KSound::fechnerTable[50], -831);
-    EXPECT_EQ(KSound::fechnerTable[99], -12);
     EXPECT_EQ(KSound::fechnerTable[100], 0);
     for (int i = 1; i <= 100; ++i)
         EXPECT_GT(KSound::fechnerTable[i], KSound::fechnerTable[i - 1]) << i;
-
     EXPECT_EQ(KSound::panningtable[0], -10000);
-    EXPECT_EQ(KSound::panningtable[50], -1505);
     EXPECT_EQ(KSound::panningtable[100], 0);
-    EXPECT_EQ(KSound::panningtable[150], 1505);
-    EXPECT_EQ(KSound::panningtable[200], 10000);
-    for (int i = 1; i < 100; ++i)
+    for (int i = 1; i < 100; ++i) {
         EXPECT_EQ(KSound::panningtable[i], -KSound::panningtable[200 - i]) << i;
+        EXPECT_LE(KSound::panningtable[i - 1], KSound::panningtable[i]) << i;
+    }
 }
 
 TEST_F(VolumeTest, VolumeIsMasterTimesVolumeThroughTheTable) {

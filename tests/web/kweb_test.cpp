@@ -3,7 +3,7 @@
 #include "game/onlinescores.h"
 #include "game/rules.h"
 #include "shell/launcher.h"
-#include "shell/temp_folder.h"
+#include "support/program_folder.h"
 #include "web/raw_server.h"
 
 #include <gtest/gtest.h>
@@ -156,7 +156,7 @@ TEST_F(Web, ASilentOrTricklingServerIsLeftWithinTheTotalTimeout) {
         Clock::time_point start = Clock::now();
         EXPECT_EQ(web.callURL(silent.url("/").c_str(), false), nullptr);
         EXPECT_GE(secondsSince(start), 0.6);
-        EXPECT_LT(secondsSince(start), 2.5);
+        EXPECT_LT(secondsSince(start), 20) << "ended by the timeout, however busy the machine";
     }
     {
         // Each byte comes in time, but the whole answer would take far too long.
@@ -168,7 +168,7 @@ TEST_F(Web, ASilentOrTricklingServerIsLeftWithinTheTotalTimeout) {
         KWeb web;
         Clock::time_point start = Clock::now();
         EXPECT_EQ(web.callURL(trickling.url("/").c_str(), false), nullptr);
-        EXPECT_LT(secondsSince(start), 2.5);
+        EXPECT_LT(secondsSince(start), 20) << "the whole answer would take 50 s";
     }
 }
 
@@ -190,12 +190,12 @@ TEST_F(Web, AConnectionThatIsNeverAcceptedIsGivenUpAtTheConnectTimeout) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     KWeb::_connectTimeoutMs = 600;
-    KWeb::_totalTimeoutMs = 10000;
+    KWeb::_totalTimeoutMs = 60000;
     KWeb web;
     Clock::time_point start = Clock::now();
     std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
     EXPECT_EQ(web.callURL(url.c_str(), false), nullptr);
-    EXPECT_LT(secondsSince(start), 2.5) << "the connect timeout, not the total one, ended it";
+    EXPECT_LT(secondsSince(start), 20) << "the connect timeout, not the total one, ended it";
     for (int filler : fillers)
         close(filler);
     close(listener);
@@ -208,11 +208,13 @@ TEST_F(Web, ARefusedConnectionFailsAtOnce) {
     socklen_t length = sizeof(address);
     getsockname(probe, reinterpret_cast<sockaddr *>(&address), &length);
     close(probe); // nobody listens there now
+    KWeb::_connectTimeoutMs = 60000;
+    KWeb::_totalTimeoutMs = 60000;
     KWeb web;
     Clock::time_point start = Clock::now();
     std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
     EXPECT_EQ(web.callURL(url.c_str(), false), nullptr);
-    EXPECT_LT(secondsSince(start), 1.0);
+    EXPECT_LT(secondsSince(start), 20) << "no timeout was waited for";
 }
 
 TEST_F(Web, NoNetworkMeansNoRequestAtAll) {
@@ -260,7 +262,7 @@ TEST_F(Web, RedirectsAreFollowedOnlyToWebAddresses) {
 // wrong score or a submission without its game: nothing is sent, and it is said once on stderr.
 TEST_F(Web, AnAddressTooLongForTheRequestSendsNothing) {
     RawServer server = replying(answer("yes"));
-    TempProgramFolder folder;
+    support::ProgramFolder folder;
     const std::string address = server.url("/" + std::string(200, 'a'));
     folder.write("data/scoreserver.txt", std::vector<unsigned char>(address.begin(), address.end()));
     gOnlineScores = true;

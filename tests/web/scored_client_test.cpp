@@ -1,7 +1,7 @@
 // KWeb talking to the real score server on a loopback port, with names encoded by encodeQueryValue.
-#include "../server/running_server.h"
 #include "framework/KWeb.h"
 #include "server/score_rules.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 

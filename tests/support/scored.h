@@ -1,10 +1,13 @@
-// Score servers and databases for tests: a fresh database of either kind (an SQLite file in a
+// Score servers and databases for tests (the real program, run by a test, is server/testkit's
+// ServerProcess): a fresh database of either kind (an SQLite file in a
 // temporary folder, or a new database on one PostgreSQL that the test program starts for itself),
 // and a server running inside the test process on a free loopback port.
 #pragma once
 
 #include "server/score_server.h"
 #include "server/testkit/local_postgres.h"
+#include "server/testkit/server_process.h"
+#include "support/temp_folder.h"
 
 #include <atomic>
 #include <filesystem>
@@ -36,10 +39,8 @@ inline std::string postgresMissing() {
 class TestDatabase {
 public:
     explicit TestDatabase(Backend backend) {
-        char pattern[] = "/tmp/quorix-scored-test-XXXXXX";
-        folder = mkdtemp(pattern);
         if (backend == Backend::Sqlite) {
-            location = folder + "/scores.sqlite";
+            location = folder.path("scores.sqlite");
             return;
         }
         static std::atomic<int> made{0};
@@ -47,15 +48,11 @@ public:
         if (sharedPostgres().ok() && sharedPostgres().createDatabase(name))
             location = sharedPostgres().location(name);
     }
-    ~TestDatabase() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
     std::unique_ptr<scored::ScoreStore> open(const scored::StoreSettings &settings = {}) const {
         return scored::openScoreStore(location, settings);
     }
 
-    std::string folder;
+    support::TempFolder folder{"scored"};
     std::string location; // empty when the database could not be made
 };
 
