@@ -53,6 +53,7 @@ void keepWindowAnswering() {
 } // namespace
 
 unsigned int (*gGameSeedSource)() = ticksSeed;
+const GameEngine *gGameUnderWay = nullptr;
 
 namespace {
 
@@ -261,6 +262,7 @@ void doTheGame(long gameMode) {
     }
     loadBoardPictures();
     gDealingHook = keepWindowAnswering;
+    gGameUnderWay = &engine;
     engine.begin({gameMode, prefs.difficulty, unitScoreForMode(gameMode), seed});
 
     while (fenetre && !fenetre->isQuit()) {
@@ -288,5 +290,6 @@ void doTheGame(long gameMode) {
     }
 
     gDealingHook = nullptr;
+    gGameUnderWay = nullptr;
     freeGamePictures();
 }

@@ -28,3 +28,5 @@ FrameInput readFrameInput();
 
 // Where each game's random seed comes from: the millisecond clock; tests choose their own.
 extern unsigned int (*gGameSeedSource)();
+// The step of the game under way, for those who watch it (nullptr outside the play screen).
+extern const GameEngine *gGameUnderWay;

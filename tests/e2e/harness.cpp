@@ -267,6 +267,15 @@ int centreY(const layout::Box &box) {
 bool menuShown() {
     return surf_menu != nullptr && surf_fond == nullptr;
 }
+bool menuReady() {
+    return menuShown() && !gMenuSpinningIn;
+}
+bool gamePaused() {
+    return gGameUnderWay != nullptr && gGameUnderWay->showsPause();
+}
+bool nameEntryClosed() {
+    return ghighscoreProcessed;
+}
 bool gameRunning() {
     return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
 }

@@ -69,7 +69,7 @@ TEST_F(BoardTest, BonusSeedingOnlyAtDifficultyZero) {
 }
 
 TEST_F(BoardTest, ResetKeepsOrClearsTheGameState) {
-    _gameMode = 1;
+    _gameMode = kModeFiveMinutes;
     score = 777;
     gameTimer = 12;
     _onlineProcessed = true;

@@ -3,7 +3,7 @@
 using InputTest = RulesTest;
 
 TEST_F(InputTest, OnePressIsOneActionAndOnlyOnAStillBoard) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     for (int frame = 0; frame < 10; frame++)
         boardInput(cellCentreX(2), cellCentreY(2), true);
@@ -28,7 +28,7 @@ TEST_F(InputTest, OnePressIsOneActionAndOnlyOnAStillBoard) {
 }
 
 TEST_F(InputTest, APressOffTheBoardStillTriesTheSelectedPair) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     // A pair left selected is tried by the next press, wherever it lands.
     tokenAt(4, 4).selected = true;
@@ -40,7 +40,7 @@ TEST_F(InputTest, APressOffTheBoardStillTriesTheSelectedPair) {
 }
 
 TEST_F(InputTest, ClicksOnTheBoardEdges) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     auto press = [this](long px, long py) {
         boardInput(px, py, true);
