@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "../common/legal_moves.h"
+#include "legal_moves.h"
 
 #include <gtest/gtest.h>
 
