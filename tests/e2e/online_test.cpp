@@ -1,6 +1,7 @@
 // Online scores through the whole program, against the real score server on a loopback port.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -209,13 +210,22 @@ TEST(OnlineScores, ANameServerThatNeverAnswersNeverFreezesTheGame) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(53);
-    address.sin_addr.s_addr = htonl(0x7F00004D); // 127.0.0.77
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    // A loopback address of its own (127.0.0.77 or the next free one): another run of this test on the
+    // machine may hold one.
+    bool bound = false;
+    for (uint32_t host = 0x7F00004D; !bound && host < 0x7F0000FE; host++) {
+        address.sin_addr.s_addr = htonl(host);
+        bound = bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    }
+    ASSERT_TRUE(bound) << "no free loopback address for the silent name server";
 
     ProgramFolder folder;
     allowOnlineScores(folder, "http://scores.quorix.test:7717");
     // Without a bound on the lookup, each request would wait for the resolver's 2 x 10 s.
-    const std::string resolver = "nameserver 127.0.0.77\noptions timeout:10 attempts:2\n";
+    char nameServer[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, nameServer, sizeof(nameServer));
+    const std::string resolver =
+        std::string("nameserver ") + nameServer + "\noptions timeout:10 attempts:2\n";
     folder.write("resolv.conf", std::vector<unsigned char>(resolver.begin(), resolver.end()));
     runInChild([&] {
         ASSERT_EQ(unshare(CLONE_NEWNS), 0);
