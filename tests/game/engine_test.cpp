@@ -111,3 +111,23 @@ TEST_F(EngineTest, TheGameOverPanelGrowsInFiftyFramesAndShrinksAwayAfterANewGame
         engine.step({});
     EXPECT_EQ(gameOverFade, 0.0f);
 }
+
+TEST_F(EngineTest, TheExitButtonLeavesButInRelaxModeFirstEndsTheGameWithItsScore) {
+    const sHotSpot &button = hotspots[kActionExit];
+    const long x = (button.x1 + button.x2) / 2, y = (button.y1 + button.y2) / 2;
+    for (long mode : {kModeSixtySeconds, kModeRelax}) {
+        SetUp();
+        startGame(mode, 2);
+        engine.step({});
+        score = 777;
+        engine.step(pointer(x, y, true));
+        engine.step(pointer(x, y, false));
+        EXPECT_EQ(gameOver, mode == kModeRelax) << "mode " << mode;
+        EXPECT_EQ(endPlay, mode != kModeRelax) << "mode " << mode;
+        if (mode == kModeRelax) {
+            EXPECT_EQ(_realScore, 777);
+            engine.step(pointer(x, y, true));
+            EXPECT_TRUE(endPlay) << "the second press leaves";
+        }
+    }
+}
