@@ -1,6 +1,7 @@
 // Online scores through the whole program, against the real score server on a loopback port.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -67,6 +68,7 @@ void playShortGame(Director &director, const std::string &name) {
         .waitUntil("the game", gameRunning, 200)
         .playUntil(
             "a few points", [] { return score >= 40; }, 3000)
+        .waitUntil("the board at rest", boardStill)
         .act([](const platform::Frame &) {
             score = 5000;
             gameTimer = 0;
@@ -75,10 +77,9 @@ void playShortGame(Director &director, const std::string &name) {
             "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 400)
         .type(name)
         .key(SDLK_RETURN)
-        .wait(30)
+        .waitUntil("the entry to close", nameEntryClosed, 100)
         .key(SDLK_ESCAPE)
-        .waitUntil("the menu", menuShown, 100)
-        .wait(45);
+        .waitUntil("the menu", menuReady, 145);
 }
 
 // A relax game left with Escape: its result earns no place, so the game returns to the menu.
@@ -88,10 +89,10 @@ void playRelaxGame(Director &director) {
         .waitUntil("the game", gameRunning, 200)
         .playUntil(
             "a few points", [] { return score >= 40; }, 3000)
+        .waitUntil("the board at rest", boardStill)
         .act([](const platform::Frame &) { score = 1; }) // too little for the relax table
         .key(SDLK_ESCAPE)
-        .waitUntil("the menu", menuShown, 100)
-        .wait(45);
+        .waitUntil("the menu", menuReady, 145);
 }
 
 } // namespace
@@ -209,13 +210,22 @@ TEST(OnlineScores, ANameServerThatNeverAnswersNeverFreezesTheGame) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(53);
-    address.sin_addr.s_addr = htonl(0x7F00004D); // 127.0.0.77
-    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+    // A loopback address of its own (127.0.0.77 or the next free one): another run of this test on the
+    // machine may hold one.
+    bool bound = false;
+    for (uint32_t host = 0x7F00004D; !bound && host < 0x7F0000FE; host++) {
+        address.sin_addr.s_addr = htonl(host);
+        bound = bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    }
+    ASSERT_TRUE(bound) << "no free loopback address for the silent name server";
 
     ProgramFolder folder;
     allowOnlineScores(folder, "http://scores.quorix.test:7717");
     // Without a bound on the lookup, each request would wait for the resolver's 2 x 10 s.
-    const std::string resolver = "nameserver 127.0.0.77\noptions timeout:10 attempts:2\n";
+    char nameServer[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, nameServer, sizeof(nameServer));
+    const std::string resolver =
+        std::string("nameserver ") + nameServer + "\noptions timeout:10 attempts:2\n";
     folder.write("resolv.conf", std::vector<unsigned char>(resolver.begin(), resolver.end()));
     runInChild([&] {
         ASSERT_EQ(unshare(CLONE_NEWNS), 0);

@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "../common/legal_moves.h"
+#include "legal_moves.h"
 
 #include <gtest/gtest.h>
 
@@ -243,6 +243,10 @@ void Director::onFrame(const platform::Frame &frame) {
 
 void Director::run(int maxFrames) {
     maxFrames_ = maxFrames;
+    // Every game of a run is dealt from a seed of the script's: the n-th game from firstSeed + n.
+    static unsigned int nextSeed;
+    nextSeed = firstSeed_;
+    gGameSeedSource = [] { return nextSeed++; };
     platform::setFrameObserver([this](const platform::Frame &frame) { onFrame(frame); });
     platform::Input::setMouse(600, 20);
     runQuorix();
@@ -262,6 +266,15 @@ int centreY(const layout::Box &box) {
 
 bool menuShown() {
     return surf_menu != nullptr && surf_fond == nullptr;
+}
+bool menuReady() {
+    return menuShown() && !gMenuSpinningIn;
+}
+bool gamePaused() {
+    return gGameUnderWay != nullptr && gGameUnderWay->showsPause();
+}
+bool nameEntryClosed() {
+    return ghighscoreProcessed;
 }
 bool gameRunning() {
     return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
