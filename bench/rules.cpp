@@ -1,17 +1,16 @@
-// The rules engine's hot paths: the move search on a board without moves (every trial runs), and one
-// frame of the board's steps while a cascade is under way.
+// The rules engine's hot paths: the move search on a board without moves (every trial runs), and the
+// play screen's frame step while a cascade is under way.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "game/board.h"
-#include "game/board_input.h"
 #include "game/bonus.h"
+#include "game/engine.h"
 #include "game/hints.h"
 #include "game/moves.h"
 #include "game/rules.h"
-#include "shell/prefs.h"
 
 namespace {
 
@@ -41,8 +40,8 @@ BENCHMARK(BM_MoveSearchWorstCase)->Unit(benchmark::kMicrosecond);
 // Frames of a real game: each iteration plays one frame; whenever the board comes to rest, a bonus
 // row is dropped into it so that vanishing, falls and refills keep going.
 void BM_CascadeFrame(benchmark::State &state) {
-    prefs.difficulty = 0;
-    beginGame(3, 42);
+    GameEngine engine;
+    engine.begin({kModeRelax, 0, unitScoreForMode(kModeRelax), 42});
     long frames = 0;
     for (auto _ : state) {
         if (!isThereAMovingToken() && !isThereAFadingToken() && !isThereAnIncomingToken()) {
@@ -50,7 +49,8 @@ void BM_CascadeFrame(benchmark::State &state) {
             fadeOut(rand() % kBoardColumns, rand() % kBoardRows);
             tokenAt(rand() % kBoardColumns, rand() % kBoardRows).bonusType = kBonusBomb;
         }
-        benchmark::DoNotOptimize(runBoardFrame(0, 0, false));
+        engine.step({});
+        benchmark::DoNotOptimize(tokenTable);
         frames++;
     }
     state.counters["frames"] = double(frames);
@@ -59,12 +59,14 @@ BENCHMARK(BM_CascadeFrame)->Unit(benchmark::kMicrosecond);
 
 // The same frames in the 60-second mode at difficulty 1, where still frames run the move search.
 void BM_GameFrameWithMoveSearch(benchmark::State &state) {
-    prefs.difficulty = 1;
-    beginGame(0, 7);
+    GameEngine engine;
+    const GameSetup sixtySeconds{kModeSixtySeconds, 1, unitScoreForMode(kModeSixtySeconds), 7};
+    engine.begin(sixtySeconds);
     for (auto _ : state) {
         if (gameOver)
-            beginGame(0, 7);
-        benchmark::DoNotOptimize(runBoardFrame(0, 0, false));
+            engine.begin(sixtySeconds);
+        engine.step({});
+        benchmark::DoNotOptimize(tokenTable);
     }
 }
 BENCHMARK(BM_GameFrameWithMoveSearch)->Unit(benchmark::kMicrosecond);

@@ -3,20 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "framework/KWindowD3D.h"
 #include "game/hints.h"
 #include "game/moves.h"
 #include "game/rules.h"
-#include "shell/app.h"
-#include "shell/prefs.h"
 
 sToken tokenTable[kBoardCells];
 sToken calculationTokenTable[kBoardCells];
+void (*gDealingHook)() = nullptr;
 
 int16_t randomTokenColor() {
-    if (prefs.difficulty == 0)
+    if (gameDifficulty == 0)
         return static_cast<int16_t>(rand() % 6);
-    return static_cast<int16_t>(rand() % (prefs.difficulty + 4));
+    return static_cast<int16_t>(rand() % (gameDifficulty + 4));
 }
 
 void resetTokenTable(bool resetScore) {
@@ -39,13 +37,13 @@ void resetTokenTable(bool resetScore) {
         }
     }
 
-    // Each pass mends one line; keep the window answering while the board is cleaned up.
+    // Each pass mends one line; the hook keeps the window answering while the board is cleaned up.
     do {
-        if (fenetre)
-            fenetre->processEvents();
+        if (gDealingHook)
+            gDealingHook();
     } while (removeMatches());
 
-    if (prefs.difficulty == 0)
+    if (gameDifficulty == 0)
         generateRandomBonuses();
     showHint();
 }
@@ -95,7 +93,7 @@ void appearTokens() {
         cell.fade = 0.0f;
         cell.fadeSpeed = 0.1f;
         // One new token in 15 carries a bonus (one in 5 at difficulty 0); kinds 0 and 5 carry none.
-        const int draw = prefs.difficulty == 0 ? rand() % 5 : rand() % 15;
+        const int draw = gameDifficulty == 0 ? rand() % 5 : rand() % 15;
         cell.bonusType = draw == 3 ? rand() % 7 : kBonusNone;
     }
 }

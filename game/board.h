@@ -54,6 +54,9 @@ inline sToken &tokenAt(long x, long y) {
     return tokenTable[y * kBoardColumns + x];
 }
 
+// Called at each pass of a new board's clean-up; the play screen keeps the window answering with it.
+extern void (*gDealingHook)();
+
 // The colour of a new token by the difficulty: six colours at 0, otherwise difficulty + 4.
 int16_t randomTokenColor();
 

@@ -1,9 +1,9 @@
 #include "game/bonus.h"
 
 #include "game/board.h"
+#include "game/game_sounds.h"
 #include "game/moves.h"
 #include "game/rules.h"
-#include "shell/sounds.h"
 
 float zapAttack = -51.0f;
 float zoomAttack = 0.0f;
@@ -81,7 +81,7 @@ bool stepZapAttack() {
 }
 
 void runZapAttack() {
-    playEffect(snd_zapattack);
+    reportSound(eGameSound::zapAttack);
     resetTokenTable(false);
     startZapAttack();
     score += kZapAttackGift;

@@ -109,7 +109,8 @@ void ShowTimer(long gameMode, bool decompte) {
 }
 
 void AnimateZapAttack() {
-    if (!stepZapAttack() || !surf_fond)
+    // The step moves the banner on; it shows from its first step until it has faded out.
+    if (zapAttack < 0.0f || zapAttack == kZapAttackStart || !surf_fond)
         return;
     const layout::Piece &banner = layout::kZapBanner;
     surf_fond->blitAlphaRectFx(banner.source.x1, banner.source.y1, banner.source.x2, banner.source.y2,

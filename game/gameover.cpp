@@ -11,7 +11,6 @@
 #include "game/playscreen.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
-#include "shell/prefs.h"
 
 char buffer[32] = "";
 long bufferPosition = 0;
@@ -70,6 +69,18 @@ layout::Point entryPosition(KGraphicD3D *panel) {
                                           static_cast<int>(panel ? panel->fimageHeight : 0));
 }
 
+// What the panel shows in this frame: worked out by updateGameOver, drawn by displayGameOver.
+struct PanelView {
+    KGraphicD3D *picture = nullptr;
+    layout::Point position{0, 0};
+    float zoom = 0.0f;
+    float blend = 0.0f;
+    bool name = false;       // the name being typed, over the entry panel
+    bool nameCursor = false; // the blinking bar after it
+};
+PanelView panel;
+
+// One frame of the name entry, once the panel is at full size: letters, space, Backspace and Return.
 void runNameEntry() {
     char character = 0;
     EKeyboardLayout held[32];
@@ -97,22 +108,26 @@ void runNameEntry() {
 
     if (!highscoreText)
         return;
+    panel.name = true;
+    blinker++;
+    panel.nameCursor = blinker > kBlinkHidden;
+    if (blinker > kBlinkPeriodEnd)
+        blinker = 0;
+}
+
+void drawName() {
     char name[256] = {};
     std::memcpy(name, buffer, sizeof(buffer));
     name[sizeof(buffer) - 1] = 0;
     highscoreText->drawStringFromLeft(name, layout::kNameEntryText.x, layout::kNameEntryText.y, 0);
+    if (!panel.nameCursor)
+        return;
     const long width = highscoreText->getStringWidth(name, 0);
-
-    blinker++;
-    if (blinker > kBlinkHidden) {
-        KGraphicD3D *sheet = highscoreText->getKGraphicPtr();
-        if (sheet)
-            sheet->drawRect(layout::kNameEntryText.x + width + 1, layout::kNameEntryText.y,
-                            layout::kNameEntryText.x + width + 7,
-                            layout::kNameEntryText.y + layout::kNameCursorHeight - 1, 0, 0, 0, 1.0f);
-    }
-    if (blinker > kBlinkPeriodEnd)
-        blinker = 0;
+    KGraphicD3D *sheet = highscoreText->getKGraphicPtr();
+    if (sheet)
+        sheet->drawRect(layout::kNameEntryText.x + width + 1, layout::kNameEntryText.y,
+                        layout::kNameEntryText.x + width + 7,
+                        layout::kNameEntryText.y + layout::kNameCursorHeight - 1, 0, 0, 0, 1.0f);
 }
 
 } // namespace
@@ -122,24 +137,31 @@ bool isHighScore() {
         return false;
     if (isOnlineScore(gameDescription))
         return true;
-    return qualifiesForHighScore(_gameMode, prefs.difficulty, static_cast<uint32_t>(_realScore));
+    return qualifiesForHighScore(_gameMode, gameDifficulty, static_cast<uint32_t>(_realScore));
 }
 
-void displayGameOver() {
+void updateGameOver(bool advanced) {
+    if (!advanced) {
+        // A frame that waits for a release stands still; a new game dealt in it has closed the panel.
+        if (gameOverFade <= 0.0f)
+            panel = {};
+        return;
+    }
+    panel = {};
     if (!surf_gameover || !surf_gameover->_surface || gameOverFade <= 0.0f)
         return;
 
     if (gameOver && !isHighScore()) {
-        if (_gameMode == 3) {
+        if (_gameMode == kModeRelax) {
             ghighscoreProcessed = true;
             return;
         }
         if (ghighscoreProcessed) {
             // The name was just entered: the entry panel fades out at full size.
-            drawPanel(surf_highscore, entryPosition(surf_highscore), 1.0f, gameOverFade);
+            panel = {surf_highscore, entryPosition(surf_highscore), 1.0f, gameOverFade};
             gameOverFade -= 0.1f;
         } else {
-            drawPanel(surf_gameover, gameOverPosition(surf_gameover), gameOverFade, gameOverFade);
+            panel = {surf_gameover, gameOverPosition(surf_gameover), gameOverFade, gameOverFade};
         }
         return;
     }
@@ -149,9 +171,15 @@ void displayGameOver() {
         if (gameOverFade <= 0.0f)
             return;
     }
-    drawPanel(surf_highscore, entryPosition(surf_highscore), gameOverFade, gameOverFade);
+    panel = {surf_highscore, entryPosition(surf_highscore), gameOverFade, gameOverFade};
     // Typing starts once the panel has grown to full size.
     if (ghighscoreProcessed || gameOverFade < 1.0f)
         return;
     runNameEntry();
+}
+
+void displayGameOver() {
+    drawPanel(panel.picture, panel.position, panel.zoom, panel.blend);
+    if (panel.name && highscoreText)
+        drawName();
 }

@@ -8,5 +8,11 @@ extern long blinker;
 
 constexpr long kMaxNameLength = 18;
 
+// The result _realScore earns a place: on the score server (asked once a game), or in the local table.
 bool isHighScore();
+// The panel's part of a frame, after the step: when the step advanced the game, the panel fades in or
+// out, closes at once in relax mode and, at full size, takes the name (a UI layer over the step: the
+// keys it reads are not the step's input). A frame that only waits for a release leaves it standing.
+void updateGameOver(bool advanced);
+// Draws the panel (and the name being typed) as updateGameOver left it.
 void displayGameOver();

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "game/board.h"
+#include "game/game_sounds.h"
 #include "game/rules.h"
-#include "shell/sounds.h"
 
 namespace {
 
@@ -95,12 +95,12 @@ void buyHint() {
     if (gameOver)
         return;
     const unsigned long price = static_cast<unsigned long>(kHintPriceUnits * _unitScore);
-    if (score >= price || _gameMode == 3) {
-        playEffect(snd_hint);
+    if (score >= price || _gameMode == kModeRelax) {
+        reportSound(eGameSound::hint);
         showHint();
-        if (_gameMode != 3)
+        if (_gameMode != kModeRelax)
             score -= price;
     } else {
-        playEffect(snd_nohint);
+        reportSound(eGameSound::nohint);
     }
 }

@@ -7,9 +7,18 @@
 
 #include "game/board.h"
 #include "game/bonus.h"
+#include "game/game_sounds.h"
 #include "game/hints.h"
 #include "game/rules.h"
-#include "shell/sounds.h"
+
+void clickCell(long x, long y) {
+    if (isOnBoard(x, y)) {
+        sToken &cell = tokenAt(x, y);
+        cell.selected = !cell.selected;
+        reportSound(eGameSound::click);
+    }
+    MoveSelection();
+}
 
 void MoveSelection() {
     long found = 0;
@@ -29,8 +38,8 @@ void MoveSelection() {
     const long xA = xs[0], yA = ys[0], xB = xs[1], yB = ys[1];
 
     // In relax mode any neighbouring pair may be swapped, line or not.
-    if (_gameMode != 3 && !isAPossibleMatch(xA, yA, xB, yB)) {
-        playEffect(snd_nohint);
+    if (_gameMode != kModeRelax && !isAPossibleMatch(xA, yA, xB, yB)) {
+        reportSound(eGameSound::nohint);
         return;
     }
     sToken &a = tokenAt(xA, yA);
@@ -44,7 +53,7 @@ void MoveSelection() {
     if (std::labs(xA - xB) > 1 || std::labs(yA - yB) > 1)
         return;
 
-    playEffectOnce(snd_swap);
+    reportSound(eGameSound::swap, true);
     a.speedX = static_cast<int16_t>(kSwapStep * (xB - xA));
     a.speedY = static_cast<int16_t>(kSwapStep * (yB - yA));
     b.speedX = static_cast<int16_t>(kSwapStep * (xA - xB));
@@ -129,7 +138,7 @@ void checkForMatches() {
     auto matchTriple = [&](long x1, long y1, long x2, long y2, long x3, long y3) {
         if (!isMatching(x1, y1, x2, y2, x3, y3))
             return;
-        playEffectOnce(snd_good);
+        reportSound(eGameSound::good, true);
         fadeOut(x1, y1);
         fadeOut(x2, y2);
         fadeOut(x3, y3);
@@ -157,19 +166,19 @@ void fadeOut(long x, long y) {
 
     switch (cell.bonusType) {
     case kBonusBomb:
-        playEffect(snd_bomb);
+        reportSound(eGameSound::bomb);
         doBonus(kBonusBomb, x, y);
         break;
     case kBonusHorizontal:
-        playEffect(snd_zap);
+        reportSound(eGameSound::zap);
         doBonus(kBonusHorizontal, x, y);
         break;
     case kBonusVertical:
-        playEffect(snd_zap);
+        reportSound(eGameSound::zap);
         doBonus(kBonusVertical, x, y);
         break;
     case kBonusCross:
-        playEffect(snd_zap);
+        reportSound(eGameSound::zap);
         doBonus(kBonusVertical, x, y);
         doBonus(kBonusHorizontal, x, y);
         break;

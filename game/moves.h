@@ -9,6 +9,9 @@ constexpr float kVanishSpeed = -0.025f; // 40 frames from full to gone
 constexpr float kAppearSpeed = 0.1f;    // 10 frames to grow in
 constexpr float kWobbleEnd = 25.12f;    // a hint wobbles until its phase passes this
 
+// A click on a cell: toggles its selection with a click sound, then tries the pair (a click off the
+// board only tries the pair).
+void clickCell(long x, long y);
 // Turns the two selected tokens into a swap, or refuses them.
 void MoveSelection();
 // Would exchanging the two cells leave a line anywhere on the board? Clears both selections if not.

@@ -15,7 +15,6 @@
 #include "shell/files.h"
 #include "shell/launcher.h"
 #include "shell/paths.h"
-#include "shell/prefs.h"
 
 bool previousState = false;
 
@@ -84,7 +83,7 @@ const char *scoreServerAddress() {
 }
 
 bool isOnlineScore(char *) {
-    if (_gameMode == 3)
+    if (_gameMode == kModeRelax)
         return false;
     if (_onlineProcessed)
         return previousState;
@@ -96,7 +95,8 @@ bool isOnlineScore(char *) {
     char url[kUrlSize];
     const std::string game = KWeb::encodeQueryValue(gameDescription);
     if (!formatRequest(url, "%s/universe/%s.php?gamename=%s&submtdscore=%ld", scoreServerAddress(),
-                       _gameMode == 2 ? "ishighscoredesc" : "ishighscore", game.c_str(), _realScore))
+                       _gameMode == kModeMillion ? "ishighscoredesc" : "ishighscore", game.c_str(),
+                       _realScore))
         return false;
     showWaitingPicture(0.0f);
 
@@ -109,7 +109,7 @@ bool isOnlineScore(char *) {
 }
 
 void submitOnlineScore(char *name, char *) {
-    if (_gameMode == 3 || !gOnlineScores)
+    if (_gameMode == kModeRelax || !gOnlineScores)
         return;
     const char *sent = (name && name[0]) ? name : "chicken";
     // Names are percent-encoded: a space or an ampersand must not break the request.
@@ -117,7 +117,8 @@ void submitOnlineScore(char *name, char *) {
     const std::string game = KWeb::encodeQueryValue(gameDescription);
     char url[kUrlSize];
     if (!formatRequest(url, "%s/universe/%s.php?name=%s&score=%ld&computer=M&gamename=%s",
-                       scoreServerAddress(), _gameMode == 2 ? "scoresubmitterdesc" : "scoresubmitter",
+                       scoreServerAddress(),
+                       _gameMode == kModeMillion ? "scoresubmitterdesc" : "scoresubmitter",
                        encodedName.c_str(), _realScore, game.c_str()))
         return;
     showWaitingPicture(4.0f);
@@ -127,7 +128,7 @@ void submitOnlineScore(char *name, char *) {
 
 void transferHighScore(char *name) {
     submitOnlineScore(name, gameDescription);
-    insertHighScore(_gameMode, prefs.difficulty, static_cast<uint32_t>(_realScore), name);
+    insertHighScore(_gameMode, gameDifficulty, static_cast<uint32_t>(_realScore), name);
     // A result that earned a place is on disk at once, not only at an orderly shutdown.
     saveHighScores();
 }

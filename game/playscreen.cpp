@@ -5,13 +5,15 @@
 #include "framework/KGraphicD3D.h"
 #include "framework/KInput.h"
 #include "framework/KMiscTools.h"
+#include "framework/KSound.h"
 #include "framework/KText.h"
 #include "framework/KWindowD3D.h"
 #include "frontend/gemsets.h"
 #include "game/board.h"
-#include "game/board_input.h"
 #include "game/bonus.h"
 #include "game/drawing.h"
+#include "game/engine.h"
+#include "game/game_sounds.h"
 #include "game/gameover.h"
 #include "game/glyph_tables.h"
 #include "game/hints.h"
@@ -38,25 +40,21 @@ KText *text_numbers = nullptr;
 KText *text_scorenumbers = nullptr;
 
 namespace {
-constexpr sHotSpot hotSpotFrom(const layout::HotSpotLayout &button) {
-    return {button.area.x1, button.area.y1, button.area.x2,  button.area.y2,
-            button.id,      nullptr,        button.second.x, button.second.y};
+
+unsigned int ticksSeed() {
+    return static_cast<unsigned int>(KMiscTools::getTheTicks());
 }
+
+void keepWindowAnswering() {
+    if (fenetre)
+        fenetre->processEvents();
+}
+
 } // namespace
 
-sHotSpot hotspots[3] = {hotSpotFrom(layout::kPlayButtons[0]), hotSpotFrom(layout::kPlayButtons[1]),
-                        hotSpotFrom(layout::kPlayButtons[2])};
+unsigned int (*gGameSeedSource)() = ticksSeed;
 
 namespace {
-
-// The left button was down in the last frame, for the three buttons.
-bool oldbt = false;
-
-enum eHotSpotAction : long { kActionNewGame = 0, kActionHint = 1, kActionExit = 2 };
-
-bool windowQuitting() {
-    return fenetre == nullptr || fenetre->isQuit();
-}
 
 // Creates a picture and loads a file of the current skin ("data/skins/N/<stem>N.<ext>").
 KGraphicD3D *loadSkinPicture(const char *stem, const char *extension) {
@@ -85,38 +83,12 @@ void drawBackground() {
         surf_fond->blitRect(0, 0, surf_fond->fimageWidth, surf_fond->fimageHeight, 0, 0, false, false);
 }
 
-// The pause: the board is hidden under the pause panel and stands still; the buttons stay live.
-void runPause() {
-    KInput::waitForKeyRelease(K_VK_P);
-    while (!windowQuitting()) {
-        drawBackground();
-        const layout::Piece &panel = layout::kPausePanel;
-        if (surf_fond)
-            surf_fond->blitRect(panel.source.x1, panel.source.y1, panel.source.x2, panel.source.y2,
-                                static_cast<short>(panel.dest.x), static_cast<short>(panel.dest.y), false,
-                                false);
-        displayScore();
-        handleInterface();
-        displayGameMode(_gameMode);
-        ShowTimer(_gameMode, false);
-        displayMouseCursor();
-        fenetre->flipBackBuffer(true, true);
-        fenetre->processEvents();
-        if (endPlay)
-            return;
-        if (KInput::isPressed(K_VK_P)) {
-            KInput::waitForKeyRelease(K_VK_P);
-            return;
-        }
-    }
-}
-
-void loadGamePictures() {
+void loadGamePictures(long gameMode) {
     surf_fond = loadSkinPicture("ingame", "tga");
     surf_internet = loadDataPicture("data/internet.tga", true);
     surf_gameover = loadSkinPicture("gameover", "tga");
     surf_highscore =
-        _gameMode == 3 ? loadSkinPicture("enternamer", "bmp") : loadSkinPicture("entername", "tga");
+        gameMode == kModeRelax ? loadSkinPicture("enternamer", "bmp") : loadSkinPicture("entername", "tga");
 }
 
 void loadBoardPictures() {
@@ -149,6 +121,99 @@ void freeGamePictures() {
         spot.surface = nullptr;
 }
 
+KSound *soundOf(eGameSound sound) {
+    switch (sound) {
+    case eGameSound::click:
+        return snd_click;
+    case eGameSound::good:
+        return snd_good;
+    case eGameSound::swap:
+        return snd_swap;
+    case eGameSound::hint:
+        return snd_hint;
+    case eGameSound::nohint:
+        return snd_nohint;
+    case eGameSound::zap:
+        return snd_zap;
+    case eGameSound::bomb:
+        return snd_bomb;
+    case eGameSound::zapAttack:
+        return snd_zapattack;
+    }
+    return nullptr;
+}
+
+void playGameSounds() {
+    for (const sSoundEvent &event : gameSounds) {
+        if (event.onlyIfSilent)
+            playEffectOnce(soundOf(event.sound));
+        else
+            playEffect(soundOf(event.sound));
+    }
+}
+
+// The button under the pointer is lit.
+void drawButtonHighlight(const FrameInput &input) {
+    for (const sHotSpot &spot : hotspots) {
+        if (input.mouseX >= spot.x1 && input.mouseX <= spot.x2 && input.mouseY >= spot.y1 &&
+            input.mouseY <= spot.y2) {
+            if (spot.surface)
+                spot.surface->blitRect(spot.x1, spot.y1 + layout::kLitOffsetY, spot.x2,
+                                       spot.y2 + layout::kLitOffsetY, static_cast<short>(spot.x1),
+                                       static_cast<short>(spot.y1), false, false);
+            return;
+        }
+    }
+}
+
+// The picture of a frame: what the step left, the pointer's button lit.
+void drawPlayScreen(const GameEngine &engine, const FrameInput &input) {
+    drawBackground();
+    if (engine.showsPause()) {
+        // The pause panel covers the board; the score, the buttons and the standing clock show.
+        const layout::Piece &panel = layout::kPausePanel;
+        if (surf_fond)
+            surf_fond->blitRect(panel.source.x1, panel.source.y1, panel.source.x2, panel.source.y2,
+                                static_cast<short>(panel.dest.x), static_cast<short>(panel.dest.y), false,
+                                false);
+        displayScore();
+        drawButtonHighlight(input);
+        displayGameMode(_gameMode);
+        ShowTimer(_gameMode, false);
+        displayMouseCursor();
+        return;
+    }
+    drawButtonHighlight(input);
+    displayTokens();
+    displayScore();
+    ShowTimer(_gameMode, false);
+    displayGameOver();
+    displayGameMode(_gameMode);
+    AnimateZapAttack();
+    displayMouseCursor();
+}
+
+// The step stands while the key or button it waits on is held. The play screen waits for the release
+// here, handling the window's events without showing a frame, as the game always has; false when the
+// step waits for nothing.
+bool waitForRelease(ePlayPhase phase) {
+    switch (phase) {
+    case ePlayPhase::pausing:
+    case ePlayPhase::resuming:
+        KInput::waitForKeyRelease(K_VK_P);
+        return true;
+    case ePlayPhase::escapeHeld:
+        KInput::waitForKeyRelease(K_VK_ESCAPE);
+        return true;
+    case ePlayPhase::newGameHeld:
+        while (KInput::getLeftButtonState() && fenetre && !fenetre->isQuit())
+            fenetre->processEvents();
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 void ScrollTheGame() {
@@ -173,128 +238,55 @@ void ScrollTheGame() {
     delete grabbed;
 }
 
-bool doInput() {
-    handleBoardInput(KInput::getMouseX(), KInput::getMouseY(), KInput::getLeftButtonState());
-    return false;
-}
-
-void handleInterface() {
-    const long x = KInput::getMouseX();
-    const long y = KInput::getMouseY();
-    const bool button = KInput::getLeftButtonState();
-
-    sHotSpot *hit = nullptr;
-    for (sHotSpot &spot : hotspots) {
-        if (x >= spot.x1 && x <= spot.x2 && y >= spot.y1 && y <= spot.y2) {
-            hit = &spot;
-            break;
-        }
-    }
-    if (!hit)
-        return;
-    if (hit->surface)
-        hit->surface->blitRect(hit->x1, hit->y1 + layout::kLitOffsetY, hit->x2, hit->y2 + layout::kLitOffsetY,
-                               static_cast<short>(hit->x1), static_cast<short>(hit->y1), false, false);
-    if (!button || oldbt) {
-        oldbt = button;
-        return;
-    }
-    oldbt = true;
-    switch (hit->id) {
-    case kActionNewGame:
-        playEffect(snd_click);
-        resetTokenTable(true);
-        // One new game per press: wait here for the release.
-        while (KInput::getLeftButtonState() && !windowQuitting())
-            fenetre->processEvents();
-        break;
-    case kActionHint:
-        buyHint();
-        break;
-    case kActionExit:
-        // In relax mode the first press ends the game with the score it has now (the clock copies it
-        // only once a second) and records it; the second press leaves.
-        if (_gameMode == 3 && !gameOver) {
-            _realScore = static_cast<long>(score);
-            gameOver = true;
-        } else {
-            endPlay = true;
-        }
-        break;
-    default:
-        break;
-    }
+FrameInput readFrameInput() {
+    FrameInput input;
+    input.mouseX = KInput::getMouseX();
+    input.mouseY = KInput::getMouseY();
+    input.leftButton = KInput::getLeftButtonState();
+    input.keyP = KInput::isPressed(K_VK_P);
+    input.keyF1 = KInput::isPressed(K_VK_F1);
+    input.keyEscape = KInput::isPressed(K_VK_ESCAPE);
+    return input;
 }
 
 void doTheGame(long gameMode) {
-    prepareGame(gameMode, static_cast<unsigned>(KMiscTools::getTheTicks()));
-    oldbt = false;
-    resetBoardInput();
+    const unsigned int seed = gGameSeedSource();
+    GameEngine engine([] { return isHighScore(); });
 
-    loadGamePictures();
+    loadGamePictures(gameMode);
     ScrollTheGame();
     if (!loadBubbleSet(prefs.bubbleset)) {
         prefs.bubbleset = 0;
         loadBubbleSet(0);
     }
     loadBoardPictures();
-    resetTokenTable(true);
-    resetTimer(_gameMode);
+    gDealingHook = keepWindowAnswering;
+    engine.begin({gameMode, prefs.difficulty, unitScoreForMode(gameMode), seed});
 
     while (fenetre && !fenetre->isQuit()) {
-        drawBackground();
-        // F1 deals a new game in every frame it is held.
-        if (KInput::isPressed(K_VK_F1))
-            resetTokenTable(true);
-        if (KInput::isPressed(K_VK_P) && !gameOver)
-            runPause();
-
-        animateField();
-        fallTokens();
-        appearTokens();
-        doSwapTokens();
-        doInput();
-        checkForMatches();
-        handleInterface();
-        if (endPlay)
+        FrameInput input = readFrameInput();
+        engine.step(input);
+        playGameSounds();
+        // P and the New-game button stop the frame until they are up; the frame then carries on (and a
+        // pause may end in a press of the New-game button, which waits in turn).
+        while (engine.phase() != ePlayPhase::escapeHeld && !fenetre->isQuit() &&
+               waitForRelease(engine.phase())) {
+            input = readFrameInput();
+            engine.step(input);
+            playGameSounds();
+        }
+        if (engine.phase() == ePlayPhase::left)
             break;
-
-        displayTokens();
-        displayScore();
-        ShowTimer(gameMode, true);
-
-        if (gameOver) {
-            gameOverFade += 0.02f;
-            if (gameOverFade > 1.0f)
-                gameOverFade = 1.0f;
-            displayGameOver();
-        } else {
-            gameOverFade -= 0.02f;
-            if (gameOverFade > 0.0f)
-                displayGameOver();
-            else
-                gameOverFade = 0.0f;
-        }
-
-        displayGameMode(gameMode);
-        AnimateZapAttack();
-        displayMouseCursor();
-
-        if (KInput::isPressed(K_VK_ESCAPE)) {
-            KInput::waitForKeyRelease(K_VK_ESCAPE);
-            // In relax mode the result is the score of this moment, and one worth a place opens the
-            // name entry first.
-            if (gameMode == 3 && !gameOver)
-                _realScore = static_cast<long>(score);
-            if (gameMode == 3 && !gameOver && isHighScore())
-                gameOver = true;
-            else
-                endPlay = true;
-        }
+        updateGameOver(engine.advancedThisFrame());
+        drawPlayScreen(engine, input);
+        // Escape is decided once it is up, after the frame is drawn and before it is shown.
+        if (engine.phase() == ePlayPhase::escapeHeld && waitForRelease(engine.phase()))
+            engine.step(readFrameInput());
         if (!fenetre->isQuit())
             fenetre->flipBackBuffer(true, true);
         fenetre->processEvents();
     }
 
+    gDealingHook = nullptr;
     freeGamePictures();
 }

@@ -1,18 +1,10 @@
 // The play screen: one game from its entry transition to the return to the menu.
 #pragma once
 
+#include "game/engine.h"
+
 class KGraphicD3D;
 class KText;
-
-// A button under the board: its rectangle (bounds included), its action and the picture holding its
-// highlight, which sits 480 pixels lower.
-struct sHotSpot {
-    long x1, y1, x2, y2;
-    long id; // 0 new game, 1 hint, 2 exit
-    KGraphicD3D *surface;
-    long dx, dy;
-};
-extern sHotSpot hotspots[3];
 
 extern KGraphicD3D *surf_fond; // the play sheet of the current skin
 extern KGraphicD3D *surf_internet;
@@ -27,8 +19,12 @@ extern KGraphicD3D *surf_xzap;
 extern KText *text_numbers;      // the clock digits
 extern KText *text_scorenumbers; // the score digits
 
-// Runs a game in the given mode until the player leaves or the window closes.
+// Runs a game in the given mode until the player leaves or the window closes: each frame reads the
+// input, runs the game's step (game/engine.h), plays its sounds, draws and presents.
 void doTheGame(long gameMode);
 void ScrollTheGame();
-bool doInput();
-void handleInterface();
+// What the play screen reads in this frame.
+FrameInput readFrameInput();
+
+// Where each game's random seed comes from: the millisecond clock; tests choose their own.
+extern unsigned int (*gGameSeedSource)();

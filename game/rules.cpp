@@ -6,9 +6,9 @@
 
 #include "game/board.h"
 #include "game/bonus.h"
-#include "shell/prefs.h"
 
-long _gameMode = 0;
+long _gameMode = kModeSixtySeconds;
+long gameDifficulty = 1;
 uint32_t score = 0;
 long _unitScore = 1;
 long _realScore = 0;
@@ -40,7 +40,7 @@ char clockText[256] = "";
 void (*gTimeOfDaySource)(int *hour, int *minute) = localTimeOfDay;
 
 long unitScoreForMode(long gameMode) {
-    return gameMode == 2 ? 100 : 1;
+    return gameMode == kModeMillion ? 100 : 1;
 }
 
 void resetTimer(long gameMode) {
@@ -50,14 +50,14 @@ void resetTimer(long gameMode) {
     // A new or restarted game has no result yet: the last game's must not be judged or recorded.
     _realScore = 0;
     switch (gameMode) {
-    case 0:
+    case kModeSixtySeconds:
         gameTimer = 60;
         break;
-    case 1:
+    case kModeFiveMinutes:
         gameTimer = 300;
         break;
-    case 2:
-    case 3:
+    case kModeMillion:
+    case kModeRelax:
         gameTimer = 0;
         break;
     default:
@@ -75,8 +75,8 @@ const char *advanceClock(long gameMode, bool decompte) {
     if (subTimer >= kFramesPerTick) {
         subTimer = 0;
         switch (gameMode) {
-        case 0:
-        case 1:
+        case kModeSixtySeconds:
+        case kModeFiveMinutes:
             // Every tick after the end copies the score again, so a cascade still running counts.
             if (gameTimer > 0) {
                 gameTimer--;
@@ -86,7 +86,7 @@ const char *advanceClock(long gameMode, bool decompte) {
                 _realScore = static_cast<long>(score);
             }
             break;
-        case 2:
+        case kModeMillion:
             if (score > kMillionTarget) {
                 _realScore = gameTimer;
                 gameOver = true;
@@ -94,7 +94,7 @@ const char *advanceClock(long gameMode, bool decompte) {
                 gameTimer++;
             }
             break;
-        case 3:
+        case kModeRelax:
             _realScore = static_cast<long>(score);
             std::snprintf(clockText, sizeof(clockText), "%d:%02d", hour, minute);
             break;
@@ -102,25 +102,19 @@ const char *advanceClock(long gameMode, bool decompte) {
             break;
         }
     }
-    if (gameMode >= 0 && gameMode <= 2)
+    if (gameMode >= kModeSixtySeconds && gameMode <= kModeMillion)
         std::snprintf(clockText, sizeof(clockText), "%02ld:%02ld", gameTimer / 60, gameTimer % 60);
     return clockText;
 }
 
-void prepareGame(long gameMode, unsigned int randomSeed) {
-    std::snprintf(gameDescription, sizeof(gameDescription), "quorix%lddif%d", gameMode,
-                  static_cast<int>(prefs.difficulty));
+void prepareGame(long gameMode, long difficulty, long unitScore, unsigned int randomSeed) {
+    std::snprintf(gameDescription, sizeof(gameDescription), "quorix%lddif%ld", gameMode, difficulty);
     _onlineProcessed = false;
     clearZapAttack();
-    _unitScore = unitScoreForMode(gameMode);
+    _unitScore = unitScore;
     srand(randomSeed);
     _gameMode = gameMode;
+    gameDifficulty = difficulty;
     score = 0;
     endPlay = false;
-}
-
-void beginGame(long gameMode, unsigned int randomSeed) {
-    prepareGame(gameMode, randomSeed);
-    resetTokenTable(true);
-    resetTimer(_gameMode);
 }

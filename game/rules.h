@@ -3,8 +3,17 @@
 
 #include <cstdint>
 
-// 0 60 seconds, 1 5 minutes, 2 race to a million, 3 relax.
+// The four modes; _gameMode and prefs.gameMode hold these values.
+enum eGameMode : long {
+    kModeSixtySeconds = 0,
+    kModeFiveMinutes = 1,
+    kModeMillion = 2, // the race to a million: the result is the time it took
+    kModeRelax = 3,   // no clock: the player ends the game
+};
+
 extern long _gameMode;
+// The difficulty of the game under way, 0..3: set from the menu's choice when the game begins.
+extern long gameDifficulty;
 // Points of the game under way.
 extern uint32_t score;
 // Points per unit: 100 in the million mode, 1 elsewhere.
@@ -41,7 +50,6 @@ const char *advanceClock(long gameMode, bool decompte);
 // Where the relax mode's clock reads the time of day; tests replace it.
 extern void (*gTimeOfDaySource)(int *hour, int *minute);
 
-// Sets up the state of a new game in a mode at prefs.difficulty: its name, units, score, random seed.
-void prepareGame(long gameMode, unsigned int randomSeed);
-// prepareGame, then a fresh board and the clock.
-void beginGame(long gameMode, unsigned int randomSeed);
+// Sets up the state of a new game: its mode, difficulty, name, units and score, and seeds the random
+// numbers with srand. The board and the clock are dealt and started by the caller.
+void prepareGame(long gameMode, long difficulty, long unitScore, unsigned int randomSeed);

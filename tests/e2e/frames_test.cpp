@@ -72,12 +72,9 @@ void playAndRecord(bool drawEveryFrame, const std::string &path) {
             const size_t n = seen.frames.size();
             return n >= 2 && seen.frames[n - 1].picture != seen.frames[n - 2].picture;
         };
-        director.waitUntil("the menu", menuShown)
+        director.seed(20240601)
+            .waitUntil("the menu", menuShown)
             .click(489, 364)
-            // The board is dealt after the screens' transition: the same one in both runs.
-            .waitUntil(
-                "the transition", [] { return surf_fond != nullptr; }, 200)
-            .act([](const platform::Frame &) { srand(20240601); })
             .waitUntil("the game", gameRunning, 200)
             .waitUntil("a board at rest", boardAtRest)
             .act([&](const platform::Frame &frame) { marks.stillFrom = frame.number(); })

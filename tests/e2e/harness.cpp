@@ -243,6 +243,10 @@ void Director::onFrame(const platform::Frame &frame) {
 
 void Director::run(int maxFrames) {
     maxFrames_ = maxFrames;
+    // Every game of a run is dealt from a seed of the script's: the n-th game from firstSeed + n.
+    static unsigned int nextSeed;
+    nextSeed = firstSeed_;
+    gGameSeedSource = [] { return nextSeed++; };
     platform::setFrameObserver([this](const platform::Frame &frame) { onFrame(frame); });
     platform::Input::setMouse(600, 20);
     runQuorix();

@@ -68,6 +68,11 @@ public:
     Director &closeWindow();
     // Runs at every frame, before the script's step.
     void watch(Action watcher) { watcher_ = std::move(watcher); }
+    // The random seed of the run's first game; the games after it take the next numbers.
+    Director &seed(unsigned int firstSeed) {
+        firstSeed_ = firstSeed;
+        return *this;
+    }
 
     // Runs the program from the launcher to its end under this script.
     void run(int maxFrames = 200000);
@@ -88,6 +93,7 @@ private:
 
     std::vector<Step> steps_;
     Action watcher_;
+    unsigned int firstSeed_ = 1;
     size_t current_ = 0;
     int framesInStep_ = 0;
     uint64_t frames_ = 0;

@@ -67,6 +67,7 @@ void playShortGame(Director &director, const std::string &name) {
         .waitUntil("the game", gameRunning, 200)
         .playUntil(
             "a few points", [] { return score >= 40; }, 3000)
+        .waitUntil("the board at rest", boardStill)
         .act([](const platform::Frame &) {
             score = 5000;
             gameTimer = 0;
@@ -88,6 +89,7 @@ void playRelaxGame(Director &director) {
         .waitUntil("the game", gameRunning, 200)
         .playUntil(
             "a few points", [] { return score >= 40; }, 3000)
+        .waitUntil("the board at rest", boardStill)
         .act([](const platform::Frame &) { score = 1; }) // too little for the relax table
         .key(SDLK_ESCAPE)
         .waitUntil("the menu", menuShown, 100)

@@ -4,7 +4,7 @@ using BoardTest = RulesTest;
 
 TEST_F(BoardTest, FreshBoardsHoldNoLineAtEveryDifficulty) {
     for (int difficulty = 0; difficulty <= 3; difficulty++) {
-        prefs.difficulty = difficulty;
+        gameDifficulty = difficulty;
         const int colours = difficulty == 0 ? 6 : difficulty + 4;
         for (unsigned seed = 1; seed <= 200; seed++) {
             srand(seed);
@@ -23,7 +23,7 @@ TEST_F(BoardTest, FreshBoardsHoldNoLineAtEveryDifficulty) {
 
 TEST_F(BoardTest, CleanUpDrawsReplacementsFromFiveColours) {
     // Replay the deal's draws to learn which cells the clean-up changed at difficulty 3.
-    prefs.difficulty = 3;
+    gameDifficulty = 3;
     long changedCells = 0;
     for (unsigned seed = 1; seed <= 300; seed++) {
         srand(seed);
@@ -45,7 +45,7 @@ TEST_F(BoardTest, CleanUpDrawsReplacementsFromFiveColours) {
 
 TEST_F(BoardTest, BonusSeedingOnlyAtDifficultyZero) {
     for (int difficulty = 0; difficulty <= 3; difficulty++) {
-        prefs.difficulty = difficulty;
+        gameDifficulty = difficulty;
         long seededBoards = 0;
         for (unsigned seed = 1; seed <= 100; seed++) {
             srand(seed);
@@ -95,7 +95,7 @@ TEST_F(BoardTest, ResetKeepsOrClearsTheGameState) {
 TEST_F(BoardTest, FreshBoardShowsAHintSilently) {
     for (unsigned seed = 1; seed <= 50; seed++) {
         srand(seed);
-        played.clear();
+        gameSounds.clear();
         resetTokenTable(true);
         long wobbling = 0;
         for (long x = 0; x < kBoardColumns; x++)
@@ -105,7 +105,7 @@ TEST_F(BoardTest, FreshBoardShowsAHintSilently) {
                     EXPECT_TRUE(isHint(x, y));
                 }
         EXPECT_EQ(wobbling, isThereAPossibilityLeft() ? 1 : 0);
-        EXPECT_TRUE(played.empty());
+        EXPECT_TRUE(gameSounds.empty());
     }
 }
 
@@ -140,7 +140,7 @@ TEST_F(BoardTest, AppearTokensWaitsForMovingTokensUnlessOneIsAppearing) {
 
 TEST_F(BoardTest, NewTopRowTokensCarryBonusesAtTheSpecifiedOdds) {
     for (int difficulty : {0, 2}) {
-        prefs.difficulty = difficulty;
+        gameDifficulty = difficulty;
         long tokens = 0;
         long withBonus = 0;
         long kinds[7] = {};

@@ -20,7 +20,7 @@ protected:
 TEST_F(BonusTest, BombInACornerClearsFourCellsAndCountsNineUnits) {
     for (long unit : {1L, 100L}) {
         setBoardWithoutMoves();
-        played.clear();
+        gameSounds.clear();
         _unitScore = unit;
         score = 0;
         tokenAt(0, 0).bonusType = kBonusBomb;
@@ -28,7 +28,7 @@ TEST_F(BonusTest, BombInACornerClearsFourCellsAndCountsNineUnits) {
         EXPECT_EQ(score, 100u + 9u * unit);
         EXPECT_EQ(vanishingCells(), 4);
         EXPECT_TRUE(isVanishing(1, 1));
-        EXPECT_EQ(timesPlayed(snd_bomb), 1);
+        EXPECT_EQ(timesPlayed(eGameSound::bomb), 1);
     }
 }
 
@@ -40,8 +40,8 @@ TEST_F(BonusTest, HorizontalBonusInALineClearsItsRow) {
     EXPECT_EQ(vanishingCells(), 12);
     for (long x = 0; x < kBoardColumns; x++)
         EXPECT_TRUE(isVanishing(x, 2));
-    EXPECT_EQ(timesPlayed(snd_zap), 1);
-    EXPECT_EQ(timesPlayed(snd_good), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::zap), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::good), 1);
 }
 
 TEST_F(BonusTest, VerticalAndCrossBonuses) {
@@ -52,13 +52,13 @@ TEST_F(BonusTest, VerticalAndCrossBonuses) {
 
     setBoardWithoutMoves();
     score = 0;
-    played.clear();
+    gameSounds.clear();
     _unitScore = 100;
     tokenAt(6, 3).bonusType = kBonusCross;
     fadeOut(6, 3);
     EXPECT_EQ(score, 200u + 20u * 100u);
     EXPECT_EQ(vanishingCells(), 12 + 8 - 1); // the crossing cell once
-    EXPECT_EQ(timesPlayed(snd_zap), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::zap), 1);
 }
 
 TEST_F(BonusTest, ChainsFireEveryBonusExactlyOnceDepthFirst) {
@@ -70,8 +70,8 @@ TEST_F(BonusTest, ChainsFireEveryBonusExactlyOnceDepthFirst) {
     tokenAt(9, 0).bonusType = kBonusBomb; // side by side with the other bomb
     tokenAt(2, 7).bonusType = kBonusInert;
     fadeOut(2, 4);
-    EXPECT_EQ(timesPlayed(snd_zap), 2);
-    EXPECT_EQ(timesPlayed(snd_bomb), 3);
+    EXPECT_EQ(timesPlayed(eGameSound::zap), 2);
+    EXPECT_EQ(timesPlayed(eGameSound::bomb), 3);
     EXPECT_EQ(score, (100u + 12u) + 3u * (100u + 9u) + (100u + 8u));
     // Firing again changes nothing: every cell hit is already vanishing.
     const uint32_t before = score;
@@ -79,7 +79,7 @@ TEST_F(BonusTest, ChainsFireEveryBonusExactlyOnceDepthFirst) {
     fadeOut(7, 4);
     fadeOut(8, 0);
     EXPECT_EQ(score, before);
-    EXPECT_EQ(timesPlayed(snd_bomb), 3);
+    EXPECT_EQ(timesPlayed(eGameSound::bomb), 3);
 }
 
 TEST_F(BonusTest, RandomBonusBecomesAKindWhenItFires) {
@@ -116,25 +116,25 @@ TEST_F(BonusTest, BonusTravelsWithItsTokenThroughAFall) {
 }
 
 TEST_F(BonusTest, ExhaustedBoardIsReplacedWithAGiftOutsideRelaxMode) {
-    prefs.difficulty = 1;
+    gameDifficulty = 1;
     gameTimer = 42;
     subTimer = 10;
     score = 7;
-    handleBoardInput(cellCentreX(3), cellCentreY(3), true);
-    EXPECT_EQ(timesPlayed(snd_zapattack), 1);
+    boardInput(cellCentreX(3), cellCentreY(3), true);
+    EXPECT_EQ(timesPlayed(eGameSound::zapAttack), 1);
     EXPECT_EQ(score, 1007u);
     EXPECT_EQ(gameTimer, 42);
     EXPECT_EQ(subTimer, 10);
     EXPECT_EQ(zapAttack, kZapAttackStart);
     EXPECT_FALSE(hasLineOfThree());
-    EXPECT_EQ(timesPlayed(snd_click), 0) << "input is skipped in that frame";
+    EXPECT_EQ(timesPlayed(eGameSound::click), 0) << "input is skipped in that frame";
 
     _gameMode = 3;
     setBoardWithoutMoves();
-    played.clear();
-    handleBoardInput(cellCentreX(3), cellCentreY(3), true);
-    EXPECT_EQ(timesPlayed(snd_zapattack), 0);
-    EXPECT_EQ(timesPlayed(snd_click), 1);
+    gameSounds.clear();
+    boardInput(cellCentreX(3), cellCentreY(3), true);
+    EXPECT_EQ(timesPlayed(eGameSound::zapAttack), 0);
+    EXPECT_EQ(timesPlayed(eGameSound::click), 1);
     EXPECT_EQ(score, 1007u);
 }
 

@@ -98,8 +98,8 @@ TEST_F(ClockTest, RelaxModeShowsTheTimeOfDayAtEachTick) {
 }
 
 TEST_F(ClockTest, GameStartSetsModeUnitsAndDescription) {
-    prefs.difficulty = 1;
-    beginGame(2, 7);
+    gameDifficulty = 1;
+    startGame(2, 7);
     EXPECT_STREQ(gameDescription, "quorix2dif1");
     EXPECT_EQ(_unitScore, 100);
     EXPECT_EQ(_gameMode, 2);
@@ -107,11 +107,11 @@ TEST_F(ClockTest, GameStartSetsModeUnitsAndDescription) {
     EXPECT_EQ(gameTimer, 0);
     EXPECT_FALSE(hasLineOfThree());
 
-    prefs.difficulty = 3;
+    gameDifficulty = 3;
     startZapAttack();
     _onlineProcessed = true;
     _realScore = 700; // the last game's result must not be judged again
-    beginGame(0, 7);
+    startGame(0, 7);
     EXPECT_EQ(_realScore, 0);
     EXPECT_STREQ(gameDescription, "quorix0dif3");
     EXPECT_EQ(_unitScore, 1);

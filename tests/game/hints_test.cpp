@@ -79,14 +79,14 @@ TEST_F(HintsTest, HintPurchase) {
     score = 49;
     buyHint();
     EXPECT_EQ(score, 49u);
-    EXPECT_EQ(timesPlayed(snd_nohint), 1);
-    EXPECT_EQ(timesPlayed(snd_hint), 0);
+    EXPECT_EQ(timesPlayed(eGameSound::nohint), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::hint), 0);
     EXPECT_EQ(tokenAt(4, 3).sinusSpeed + tokenAt(5, 3).sinusSpeed, 0.0f);
 
     score = 50;
     buyHint();
     EXPECT_EQ(score, 0u);
-    EXPECT_EQ(timesPlayed(snd_hint), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::hint), 1);
     EXPECT_GT(tokenAt(4, 3).sinusSpeed + tokenAt(5, 3).sinusSpeed, 0.0f);
 
     // The million mode prices in its units.
@@ -104,21 +104,21 @@ TEST_F(HintsTest, HintPurchase) {
     score = 80;
     buyHint();
     EXPECT_EQ(score, 30u);
-    EXPECT_EQ(timesPlayed(snd_hint), 3);
+    EXPECT_EQ(timesPlayed(eGameSound::hint), 3);
 
     // Free in relax mode, at any score.
     _gameMode = 3;
     score = 0;
     buyHint();
     EXPECT_EQ(score, 0u);
-    EXPECT_EQ(timesPlayed(snd_hint), 4);
+    EXPECT_EQ(timesPlayed(eGameSound::hint), 4);
 
     // Nothing at all after game over.
     gameOver = true;
     _gameMode = 0;
     score = 1000;
-    played.clear();
+    gameSounds.clear();
     buyHint();
     EXPECT_EQ(score, 1000u);
-    EXPECT_TRUE(played.empty());
+    EXPECT_TRUE(gameSounds.empty());
 }

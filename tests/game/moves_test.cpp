@@ -73,7 +73,7 @@ TEST_F(ScoringTest, MatchingWaitsForAStillBoardAndStartsTheLinesVanishing) {
         EXPECT_EQ(tokenAt(x, 3).fadeSpeed, kVanishSpeed);
         EXPECT_EQ(tokenAt(x, 3).fade, 1.0f);
     }
-    EXPECT_EQ(timesPlayed(snd_good), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::good), 1);
 
     // While the line vanishes nothing is matched again.
     animateField();
@@ -85,8 +85,8 @@ TEST_F(MovesTest, RefusedSwapIsDeselectedWithASoundAndAcceptedInRelaxMode) {
     setBoardWithoutMoves();
     clickCell(3, 3);
     clickCell(4, 3);
-    EXPECT_EQ(timesPlayed(snd_click), 2);
-    EXPECT_EQ(timesPlayed(snd_nohint), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::click), 2);
+    EXPECT_EQ(timesPlayed(eGameSound::nohint), 1);
     EXPECT_FALSE(tokenAt(3, 3).selected);
     EXPECT_FALSE(tokenAt(4, 3).selected);
     EXPECT_FALSE(tokenAt(3, 3).beingSwapped);
@@ -94,8 +94,8 @@ TEST_F(MovesTest, RefusedSwapIsDeselectedWithASoundAndAcceptedInRelaxMode) {
     _gameMode = 3;
     clickCell(3, 3);
     clickCell(4, 3);
-    EXPECT_EQ(timesPlayed(snd_nohint), 1);
-    EXPECT_EQ(timesPlayed(snd_swap), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::nohint), 1);
+    EXPECT_EQ(timesPlayed(eGameSound::swap), 1);
     EXPECT_TRUE(tokenAt(3, 3).beingSwapped);
     EXPECT_EQ(tokenAt(3, 3).speedX, 7);
     EXPECT_EQ(tokenAt(4, 3).speedX, -7);
@@ -113,8 +113,8 @@ TEST_F(MovesTest, DiagonalAndDistantPairsNeverSwap) {
         EXPECT_FALSE(cell.selected);
         EXPECT_FALSE(cell.beingSwapped);
     }
-    EXPECT_EQ(timesPlayed(snd_swap), 0);
-    EXPECT_EQ(timesPlayed(snd_nohint), 0);
+    EXPECT_EQ(timesPlayed(eGameSound::swap), 0);
+    EXPECT_EQ(timesPlayed(eGameSound::nohint), 0);
 
     // Outside relax mode a distant pair whose exchange makes a line somewhere is dropped silently.
     _gameMode = 0;
@@ -125,7 +125,7 @@ TEST_F(MovesTest, DiagonalAndDistantPairsNeverSwap) {
     EXPECT_FALSE(tokenAt(1, 0).selected);
     EXPECT_FALSE(tokenAt(3, 0).selected);
     EXPECT_FALSE(tokenAt(1, 0).beingSwapped);
-    EXPECT_EQ(timesPlayed(snd_nohint), 0);
+    EXPECT_EQ(timesPlayed(eGameSound::nohint), 0);
 }
 
 TEST_F(MovesTest, SecondClickOnATokenDeselectsIt) {
@@ -134,9 +134,9 @@ TEST_F(MovesTest, SecondClickOnATokenDeselectsIt) {
     EXPECT_TRUE(tokenAt(5, 5).selected);
     clickCell(5, 5);
     EXPECT_FALSE(tokenAt(5, 5).selected);
-    EXPECT_EQ(timesPlayed(snd_click), 2);
+    EXPECT_EQ(timesPlayed(eGameSound::click), 2);
     clickCell(-1, -1); // off the board: no sound, no change
-    EXPECT_EQ(timesPlayed(snd_click), 2);
+    EXPECT_EQ(timesPlayed(eGameSound::click), 2);
 }
 
 TEST_F(MovesTest, ASwapIsAcceptedWhenAnyLineStandsElsewhere) {
@@ -163,13 +163,13 @@ TEST_F(MovesTest, SwapTakesSixFramesAndExchangesColourAndBonus) {
     EXPECT_EQ(tokenAt(2, 4).speedY, -7);
 
     for (int frame = 1; frame <= 5; frame++) {
-        runBoardFrame(0, 0, false);
+        stepFrame(0, 0, false);
         EXPECT_EQ(tokenAt(2, 3).dy, 7.0f * frame);
         EXPECT_EQ(tokenAt(2, 4).dy, -7.0f * frame);
         EXPECT_EQ(tokenAt(2, 3).color, 4);
         EXPECT_EQ(score, 0u);
     }
-    runBoardFrame(0, 0, false);
+    stepFrame(0, 0, false);
     EXPECT_EQ(tokenAt(2, 3).color, 5);
     EXPECT_EQ(tokenAt(2, 4).color, 4);
     EXPECT_EQ(tokenAt(2, 3).bonusType, kBonusInert);

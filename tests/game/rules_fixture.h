@@ -9,22 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "framework/KSound.h"
 #include "game/board.h"
-#include "game/board_input.h"
 #include "game/bonus.h"
+#include "game/engine.h"
+#include "game/game_sounds.h"
 #include "game/hints.h"
 #include "game/moves.h"
 #include "game/rules.h"
-#include "shell/prefs.h"
-#include "shell/sounds.h"
 
 class RulesTest : public ::testing::Test {
 public:
-    static inline std::vector<const KSound *> played;
+    GameEngine engine;
 
     void SetUp() override {
-        prefs = kDefaultPrefs;
+        gameDifficulty = 1;
         _gameMode = 0;
         _unitScore = 1;
         score = 0;
@@ -37,30 +35,28 @@ public:
         ghighscoreProcessed = false;
         _onlineProcessed = false;
         clearZapAttack();
-        resetBoardInput();
         std::memset(tokenTable, 0, sizeof(tokenTable));
         srand(12345);
-
-        for (KSound **sound : allSounds())
-            *sound = new KSound;
-        played.clear();
-        KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
+        gameSounds.clear();
     }
 
-    void TearDown() override {
-        KSound::_playObserver = nullptr;
-        for (KSound **sound : allSounds()) {
-            delete *sound;
-            *sound = nullptr;
-        }
+    static long timesPlayed(eGameSound sound) {
+        return std::count_if(gameSounds.begin(), gameSounds.end(),
+                             [sound](const sSoundEvent &event) { return event.sound == sound; });
     }
 
-    static std::vector<KSound **> allSounds() {
-        return {&snd_click,  &snd_good, &snd_lose, &snd_swap,     &snd_hint,
-                &snd_nohint, &snd_zap,  &snd_bomb, &snd_zapattack};
+    static FrameInput pointer(long x, long y, bool button) {
+        FrameInput input;
+        input.mouseX = static_cast<int16_t>(x);
+        input.mouseY = static_cast<int16_t>(y);
+        input.leftButton = button;
+        return input;
     }
-
-    static long timesPlayed(const KSound *sound) { return std::count(played.begin(), played.end(), sound); }
+    void startGame(long mode, unsigned seed) {
+        engine.begin({mode, gameDifficulty, unitScoreForMode(mode), seed});
+    }
+    void stepFrame(long x, long y, bool button) { engine.step(pointer(x, y, button)); }
+    void boardInput(long x, long y, bool button) { engine.doInput(pointer(x, y, button)); }
 
     // Eight rows of twelve characters: '0'..'6' a resting token of that colour, '.' an empty cell.
     // Bonus kinds can be added afterwards with tokenAt(x, y).bonusType.
@@ -121,9 +117,9 @@ public:
     static long cellCentreY(long y) { return kBoardTop + kCellSize * y + kCellSize / 2; }
 
     // Runs frames without input until the board is still; returns the number of frames, or -1.
-    static long runUntilStill(long limit = 5000) {
+    long runUntilStill(long limit = 5000) {
         for (long frame = 1; frame <= limit; frame++) {
-            runBoardFrame(0, 0, false);
+            stepFrame(0, 0, false);
             if (boardIsStill())
                 return frame;
         }

@@ -27,12 +27,10 @@ protected:
         sToken before[kBoardCells];
         std::memcpy(before, tokenTable, sizeof(tokenTable));
         const uint32_t scoreBefore = score;
-        const long zapsBefore = timesPlayed(snd_zapattack);
-
-        runBoardFrame(mouseX, mouseY, button);
+        stepFrame(mouseX, mouseY, button);
         framesRun++;
 
-        const bool zapped = timesPlayed(snd_zapattack) != zapsBefore;
+        const bool zapped = timesPlayed(eGameSound::zapAttack) != 0;
         zapAttacks += zapped;
         long bonusScore = 0;
         for (long i = 0; i < kBoardCells; i++) {
@@ -101,14 +99,14 @@ protected:
     }
 
     void playMoves(long mode, int difficulty, long moves) {
-        prefs.difficulty = difficulty;
-        beginGame(mode, 1000u + unsigned(mode) * 10u + unsigned(difficulty));
+        gameDifficulty = difficulty;
+        startGame(mode, 1000u + unsigned(mode) * 10u + unsigned(difficulty));
         for (long m = 0; m < moves; m++) {
             settle();
             if (HasFatalFailure())
                 return;
             if (gameOver) {
-                beginGame(mode, unsigned(m));
+                startGame(mode, unsigned(m));
                 continue;
             }
             LegalMove move{};
