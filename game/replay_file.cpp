@@ -19,7 +19,8 @@ enum : uint8_t {
     kKeyF1 = 1 << 2,
     kKeyEscape = 1 << 3,
     kPointerMoved = 1 << 4,
-    kKnownBits = (1 << 5) - 1,
+    kWorthAPlace = 1 << 5,
+    kKnownBits = (1 << 6) - 1,
 };
 
 class Writer {
@@ -98,7 +99,8 @@ private:
 
 uint8_t flagsOf(const FrameRecord &frame) {
     return static_cast<uint8_t>((frame.leftButton ? kLeftButton : 0) | (frame.keyP ? kKeyP : 0) |
-                                (frame.keyF1 ? kKeyF1 : 0) | (frame.keyEscape ? kKeyEscape : 0));
+                                (frame.keyF1 ? kKeyF1 : 0) | (frame.keyEscape ? kKeyEscape : 0) |
+                                (frame.worthAPlace ? kWorthAPlace : 0));
 }
 
 bool refuse(std::string &why, std::string reason) {
@@ -214,6 +216,7 @@ bool decode(std::span<const uint8_t> bytes, Replay &replay, std::string &why) {
         frame.keyP = flags & kKeyP;
         frame.keyF1 = flags & kKeyF1;
         frame.keyEscape = flags & kKeyEscape;
+        frame.worthAPlace = flags & kWorthAPlace;
         uint32_t length = 0;
         if (!in.varint(length))
             return refuse(why, where + "the file ends inside a run");

@@ -26,7 +26,8 @@ inline constexpr int kPictureWidth = 640;
 inline constexpr int kPictureHeight = 480;
 
 // One frame's input, as the play screen read it: the pointer in picture pixels, the left button and
-// the three keys the play screen acts on.
+// the three keys the play screen acts on; and the one answer the rules take from outside, whether a
+// relax game ended with Escape in this frame has a result worth a place in the tables.
 struct FrameRecord {
     int16_t mouseX = 0;
     int16_t mouseY = 0;
@@ -34,6 +35,7 @@ struct FrameRecord {
     bool keyP = false;
     bool keyF1 = false;
     bool keyEscape = false;
+    bool worthAPlace = false;
     bool operator==(const FrameRecord &) const = default;
 };
 

@@ -30,6 +30,7 @@ replay::Replay randomReplay(std::mt19937 &random, uint32_t frames) {
             input.keyP = random() % 8 == 0;
             input.keyF1 = random() % 8 == 0;
             input.keyEscape = random() % 8 == 0;
+            input.worthAPlace = input.keyEscape && random() % 2 == 0;
             break;
         default:
             break;
