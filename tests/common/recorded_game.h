@@ -50,8 +50,9 @@ public:
             input.keyP = true; // a pause of a few frames
         if (frame >= 303 && frame <= 304)
             input.keyP = true;
-        if (frame >= lastFrame - 2)
-            input.keyEscape = true;
+        if (frame >= lastFrame - 4 && frame < lastFrame - 2)
+            input.keyEscape = true; // down and up again: a relax game ends
+
         if (pressFrames_ > 0) {
             input.leftButton = true;
             --pressFrames_;
@@ -118,4 +119,12 @@ inline Recorded playAndRecord(long mode, long difficulty, unsigned seed, long fr
     }
     recorded.game = recorder.finish();
     return recorded;
+}
+
+// The same input but for the first click, which the player never made.
+inline void leaveOutFirstClick(replay::Replay &game) {
+    auto press =
+        std::find_if(game.frames.begin(), game.frames.end(), [](const auto &f) { return f.leftButton; });
+    for (; press != game.frames.end() && press->leftButton; ++press)
+        press->leftButton = false;
 }

@@ -47,9 +47,7 @@ TEST(Replay, AReplayThatDoesNotHoldTogetherIsRefusedAtItsFrame) {
     const Case cases[] = {
         {"another score claimed", [](replay::Replay &r) { r.header.result += 10; }, "the replay says"},
         {"another seed", [](replay::Replay &r) { r.header.randomSeed ^= 1; }, "the replay says"},
-        {"every click a frame late",
-         [](replay::Replay &r) { r.frames.insert(r.frames.begin(), replay::FrameRecord{}); },
-         "the replay says"},
+        {"the first click left out", [](replay::Replay &r) { leaveOutFirstClick(r); }, "the replay says"},
         {"frames after leaving",
          [](replay::Replay &r) {
              replay::FrameRecord escape;

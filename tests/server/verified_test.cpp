@@ -65,6 +65,11 @@ TEST_P(VerifiedScores, AProvedGameIsRankedOnceMarkedAndItsReplayServed) {
     const replay::Replay &game = sixtySecondGame().game;
     ASSERT_TRUE(gameOver);
     const uint32_t claimed = static_cast<uint32_t>(game.header.result);
+    // The game sends the plain submission, then the replay: the replay proves that row.
+    const std::string plain = "/universe/scoresubmitter.php?name=Ann&score=" + std::to_string(claimed) +
+                              "&computer=M&gamename=quorix0dif1";
+    ASSERT_EQ(send(server.port, "GET", plain).status, 200);
+    ASSERT_FALSE(server.store->top(GameId{0, 1}, 10).at(0).verified);
     const Answer stored = send(server.port, "POST", target("quorix0dif1", claimed), bytesOf(game));
     ASSERT_EQ(stored.status, 200) << stored.body;
     EXPECT_EQ(stored.body, "ok");
@@ -93,8 +98,8 @@ TEST_P(VerifiedScores, AProvedGameIsRankedOnceMarkedAndItsReplayServed) {
 TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAndStoreNothing) {
     const replay::Replay &game = sixtySecondGame().game;
     const uint32_t claimed = static_cast<uint32_t>(game.header.result);
-    replay::Replay late = game; // every input a frame late: another game, whose end the file misstates
-    late.frames.insert(late.frames.begin(), replay::FrameRecord{});
+    replay::Replay late = game; // the first click left out: another game, whose end the file misstates
+    leaveOutFirstClick(late);
     replay::Replay unfinished = game; // honest about where it stops, but the game is not over there
     unfinished.frames.resize(1000);
     const PlaybackOutcome cut = playBack(unfinished);
@@ -123,7 +128,7 @@ TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAnd
         {"a higher score claimed", "quorix0dif1", claimed + 5, whole, 422,
          "ends with " + std::to_string(claimed) + ", not " + std::to_string(claimed + 5)},
         {"another game's table", "quorix1dif1", claimed, whole, 422, "is a game of quorix0dif1"},
-        {"inputs a frame late", "quorix0dif1", claimed, bytesOf(late), 422, "the replay says"},
+        {"the first click left out", "quorix0dif1", claimed, bytesOf(late), 422, "the replay says"},
         {"not over yet", "quorix0dif1", static_cast<uint32_t>(cut.result), bytesOf(unfinished), 422,
          "before the game is over"},
         {"other rules", "quorix0dif1", claimed, bytesOf(otherRules), 422, "played by rules"},
