@@ -126,7 +126,9 @@ void submitOnlineScore(char *name, char *) {
         return;
     showWaitingPicture(4.0f);
     KWeb web;
-    web.callURL(url, false);
+    // A server that could not be reached for the result is not tried again for its proof.
+    if (!web.callURL(url, false))
+        return;
 
     // The game itself goes too, so that the server can play it back and mark the row as proved. A
     // server without replays refuses it, and the row above stays as it always was.
