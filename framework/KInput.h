@@ -112,10 +112,21 @@ struct KeyStroke {
 // Indexed by EKeyboardLayout; the last record (K_VK_ERROR) matches no real key.
 extern KeyStroke KeyboardLayout[K_VK_ERROR + 1];
 
-// What an event callback receives. type: 1 move, 2 button up, 3 button down, 5 character, 6 key down,
-// 7 key up, 11 wheel, 0 anything else.
+// The kinds of KEvent, with the numbers callbacks have always been given.
+enum eKEventType : long {
+    kEventOther = 0,
+    kEventMouseMove = 1,
+    kEventButtonUp = 2,
+    kEventButtonDown = 3,
+    kEventCharacter = 5,
+    kEventKeyDown = 6,
+    kEventKeyUp = 7,
+    kEventWheel = 11,
+};
+
+// What an event callback receives.
 struct KEvent {
-    long type;
+    long type; // eKEventType
     long mouseX;
     long mouseY;
     long buttonIndex; // 1 left, 2 right, 3 middle

@@ -206,38 +206,38 @@ void KWindowD3D::handleEvent(const SDL_Event &event) {
         record.zykKey = K_VK_ERROR;
         switch (event.type) {
         case SDL_MOUSEMOTION:
-            record.type = 1;
+            record.type = kEventMouseMove;
             break;
         case SDL_MOUSEBUTTONUP:
         case SDL_MOUSEBUTTONDOWN:
-            record.type = event.type == SDL_MOUSEBUTTONUP ? 2 : 3;
+            record.type = event.type == SDL_MOUSEBUTTONUP ? kEventButtonUp : kEventButtonDown;
             record.buttonIndex = buttonIndexOf(event.button.button);
             break;
         case SDL_TEXTINPUT:
-            record.type = 5;
+            record.type = kEventCharacter;
             record.character = event.text.text[0];
             break;
         case SDL_KEYDOWN:
-            record.type = 6;
+            record.type = kEventKeyDown;
             record.virtualKey = event.key.keysym.sym;
             record.zykKey = KInput::getZYKKey(event.key.keysym.sym);
             record.character = static_cast<char>(event.key.keysym.scancode & 0xFF);
             record.nativeData = event.key.keysym.scancode;
             break;
         case SDL_KEYUP:
-            record.type = 7;
+            record.type = kEventKeyUp;
             record.virtualKey = event.key.keysym.sym;
             record.zykKey = KInput::getZYKKey(event.key.keysym.sym);
             record.character = static_cast<char>(event.key.keysym.sym & 0xFF);
             record.nativeData = event.key.keysym.scancode;
             break;
         case SDL_MOUSEWHEEL:
-            record.type = 11;
+            record.type = kEventWheel;
             record.wheel = static_cast<int16_t>(wheelDelta);
             KInput::setLastWheelValue(record.wheel);
             break;
         default:
-            record.type = 0;
+            record.type = kEventOther;
             break;
         }
         if (!_zykCallback(&record))

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "game/sheet_layout.h"
+
 // One row: a name ended by a 0 byte, and the result (points, or seconds in the million mode).
 struct sHighEntry {
     char name[32];
@@ -27,6 +29,7 @@ extern const sHighScores bscoreMillion;
 extern const sHighScores bscoreRelax;
 
 constexpr int kHighScoreRowsShown = 12;
+static_assert(kHighScoreRowsShown == layout::kHighScoreRowCount, "the page has a line for every row shown");
 
 // The table of a game mode (or high-score tab); any other number gives the relax table.
 sHighScores *highScoreTable(long mode);

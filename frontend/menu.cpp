@@ -31,8 +31,6 @@ constexpr sBtn toBtn(const layout::Box &box) {
 // What pressing page button i returns to doMenu.
 constexpr long kPageActions[layout::kPageCount] = {kMenuNothing, kMenuPage1, kMenuPage2,
                                                    kMenuPage3,   kMenuPage4, kMenuQuit};
-constexpr long kQuitPage = 5;
-constexpr long kCreditsPage = 4;
 
 // The transition back from a game: 41 frames, t running from 0 below 1 in steps of 0.025.
 constexpr float kScrollStep = 0.025f;
@@ -73,24 +71,24 @@ void doCreditsLinks(long x, long y) {
 
 void drawPageContent(long x, long y, bool bt) {
     switch (gCurrentMenu) {
-    case 0:
+    case kPageSetUp:
         blitPiece(surf_menu, layout::kSetupPanel);
         DisplayGameModeStuff();
         break;
-    case 1:
+    case kPageHowToPlay:
         blitPiece(surf_menu, layout::kHowToPlayPanel);
         break;
-    case 2:
+    case kPageOptions:
         blitPiece(surf_menu, layout::kOptionsPanel);
         detectMusicChange(x, y, bt);
         detectVolumeSlide(x, y, bt);
         detectVolumeMusicSlide(x, y, bt);
         break;
-    case 3:
+    case kPageHighScores:
         blitPiece(surf_menu, layout::kHighScorePanel);
         DoHighscoreInput(x, y, bt);
         break;
-    case kCreditsPage:
+    case kPageCredits:
         if (surf_credits)
             surf_credits->blitRect(layout::kCreditsSourceX, 0, surf_credits->fimageWidth,
                                    surf_credits->fimageHeight, layout::kCreditsDest.x, layout::kCreditsDest.y,
@@ -205,7 +203,7 @@ long doUserInput() {
             action = kMenuPlay;
     }
 
-    if (bt && gCurrentMenu == 0) {
+    if (bt && gCurrentMenu == kPageSetUp) {
         for (int mode = 0; mode < layout::kModeCount; mode++) {
             if (isInside(sGameSelect[mode], x, y)) {
                 prefs.gameMode = mode;
@@ -223,14 +221,17 @@ long doUserInput() {
     drawPageContent(x, y, bt);
 
     // The current page's button stays lit wherever the mouse is.
-    if (gCurrentMenu >= 0 && gCurrentMenu < kQuitPage)
+    if (gCurrentMenu >= 0 && gCurrentMenu < kPageQuit)
         blitPiece(surf_menu, layout::litPageButton(static_cast<int>(gCurrentMenu)));
     return action;
 }
 
+bool gMenuSpinningIn = false;
+
 void ScrollTheMenu() {
     if (fenetre == nullptr)
         return;
+    gMenuSpinningIn = true;
     auto *lastGameFrame = new KGraphicD3D;
     lastGameFrame->grabBackBuffer();
     playEffect(snd_swap);
@@ -248,6 +249,7 @@ void ScrollTheMenu() {
             break;
     }
     delete lastGameFrame;
+    gMenuSpinningIn = false;
 }
 
 void doMenu() {

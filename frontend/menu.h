@@ -10,7 +10,16 @@ struct sBtn {
 };
 bool isInside(const sBtn &button, long x, long y);
 
-// The page shown: 0 set-up, 1 how to play, 2 options, 3 high scores, 4 credits, 5 quit.
+// The menu's pages, in the order of their buttons.
+enum eMenuPage : long {
+    kPageSetUp = 0,
+    kPageHowToPlay = 1,
+    kPageOptions = 2,
+    kPageHighScores = 3,
+    kPageCredits = 4,
+    kPageQuit = 5,
+};
+// The page shown (eMenuPage).
 extern long gCurrentMenu;
 extern sBtn sBoutons[6];       // the page buttons
 extern sBtn sGameSelect[6];    // 0..3 the mode rows, 4 and 5 the two parts of the Play button
@@ -43,6 +52,8 @@ extern const char *const kCreditsMailAddress;
 void doMenu();
 long doUserInput();
 void ScrollTheMenu();
+// The menu is spinning in over the last game's frame: it takes no input until it is done.
+extern bool gMenuSpinningIn;
 void loadMenuGraphics();
 void freeMenuGraphics();
 void DisplayGameModeStuff();

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "game/sheet_layout.h"
+
 constexpr long kBoardColumns = 12;
 constexpr long kBoardRows = 8;
 constexpr long kBoardCells = kBoardColumns * kBoardRows;
@@ -11,6 +13,10 @@ constexpr long kBoardCells = kBoardColumns * kBoardRows;
 constexpr long kBoardLeft = 71;
 constexpr long kBoardTop = 90;
 constexpr long kCellSize = 42;
+// The rules keep the board's shape beside the sheet's drawing of it: both must say the same.
+static_assert(kBoardColumns == layout::kBoardColumns && kBoardRows == layout::kBoardRows);
+static_assert(kCellSize == layout::kCellSize && kBoardLeft == layout::kBoardOrigin.x &&
+              kBoardTop == layout::kBoardOrigin.y);
 
 // What a token carries in bonusType.
 enum eBonusType : int32_t {

@@ -1,12 +1,15 @@
 // The end of a game: the game-over panel, or the name entry for a result that earns a place.
 #pragma once
 
+#include "game/sheet_layout.h"
+
 // The name being typed, kept for the whole run so the last name is offered again.
 extern char buffer[32];
 extern long bufferPosition;
 extern long blinker;
 
 constexpr long kMaxNameLength = 18;
+static_assert(kMaxNameLength == layout::kNameEntryMaxChars, "the entry panel has room for the name");
 
 // The result _realScore earns a place: on the score server (asked once a game), or in the local table.
 bool isHighScore();

@@ -55,6 +55,7 @@ void keepWindowAnswering() {
 } // namespace
 
 unsigned int (*gGameSeedSource)() = ticksSeed;
+const GameEngine *gGameUnderWay = nullptr;
 
 namespace {
 
@@ -311,6 +312,7 @@ void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
     }
     loadBoardPictures();
     gDealingHook = keepWindowAnswering;
+    gGameUnderWay = &engine;
     engine.begin(setup);
     if (!watched)
         recorder.begin(setup);
@@ -360,5 +362,6 @@ void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
     recorder.stop();
     watched = nullptr;
     gDealingHook = nullptr;
+    gGameUnderWay = nullptr;
     freeGamePictures();
 }

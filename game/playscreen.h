@@ -31,6 +31,8 @@ FrameInput readFrameInput();
 
 // Where each game's random seed comes from: the millisecond clock; tests choose their own.
 extern unsigned int (*gGameSeedSource)();
+// The step of the game under way, for those who watch it (nullptr outside the play screen).
+extern const GameEngine *gGameUnderWay;
 
 // The game under way as its replay, up to the last step; and whether a replay is being watched.
 replay::Replay recordingSoFar();

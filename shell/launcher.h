@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+#include "game/sheet_layout.h"
+
 // The launcher's choices, fixed for the whole run.
 extern long gSkin;         // the chosen skin, 0..6: the folder data/skins/<gSkin>
 extern bool isWindowed;    // play in a window; false = full screen
@@ -15,6 +17,7 @@ extern long itemCount;     // names in the skin list, 7 once it is filled
 extern bool gOnlineScores; // the game may talk to the score server (the player said so at launch)
 
 constexpr int kSkinCount = 7;
+static_assert(kSkinCount == layout::kSkinCount, "the launcher offers every skin the game draws");
 extern const char *const kSkinNames[kSkinCount];
 
 // The dialog's controls, by their ids.

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "../../tests/e2e/harness.h"
 #include "framework/KMiscTools.h"
 #include "frontend/menu.h"
 #include "game/playscreen.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
+#include "harness.h"
 
 using namespace e2e;
 

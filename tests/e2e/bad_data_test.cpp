@@ -38,10 +38,9 @@ void playAndQuit(const ProgramFolder &folder) {
             .waitUntil("the game", gameRunning, 200)
             .playUntil(
                 "a few points", [] { return score > 0; }, 2000)
-            .wait(100)
+            .waitUntil("the board at rest", boardStill)
             .key(SDLK_ESCAPE)
-            .waitUntil("the menu again", menuShown, 100)
-            .wait(45)
+            .waitUntil("the menu again", menuReady, 145)
             .key(SDLK_ESCAPE, 1000);
         director.run(6000);
         for (const std::string &failure : director.failures())

@@ -111,8 +111,7 @@ void playAndRecord(bool drawEveryFrame, const std::string &path) {
             .key(SDLK_p)
             .wait(10)
             .key(SDLK_ESCAPE)
-            .waitUntil("the menu", menuShown, 200)
-            .wait(45) // the menu spins in
+            .waitUntil("the menu", menuReady, 245)
             .key(SDLK_ESCAPE, 1000);
         director.run(4000);
         for (const std::string &failure : director.failures())

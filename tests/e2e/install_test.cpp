@@ -228,12 +228,10 @@ TEST_F(InstalledGame, ScriptedGameKeepsThePlayersFilesInTheXdgFolders) {
                 "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 200)
             .type("ivy")
             .key(SDLK_RETURN)
-            .waitUntil(
-                "the entry to close", [] { return ghighscoreProcessed; }, 100)
+            .waitUntil("the entry to close", nameEntryClosed, 100)
             .act([&](const platform::Frame &) { tableOnEntry = readText(tables / "srelx"); })
             .click(centreX(layout::kPlayButtons[2].area), centreY(layout::kPlayButtons[2].area))
-            .waitUntil("the menu again", menuShown, 300)
-            .wait(45)
+            .waitUntil("the menu again", menuReady, 345)
             .key(SDLK_ESCAPE, 1000);
         director.run(8000);
         for (const std::string &failure : director.failures())

@@ -61,7 +61,7 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
             .point(20, 20)
             .wait(2)
             .act([&](const platform::Frame &frame) {
-                EXPECT_EQ(prefs.gameMode, 0);
+                EXPECT_EQ(prefs.gameMode, kModeSixtySeconds);
                 EXPECT_EQ(prefs.difficulty, 2);
                 setupPage = frame.pixels();
             })
@@ -88,12 +88,10 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
             .key(SDLK_BACKSPACE)
             .type("e")
             .key(SDLK_RETURN)
-            .waitUntil(
-                "the entry to close", [] { return ghighscoreProcessed; }, 100)
+            .waitUntil("the entry to close", nameEntryClosed, 100)
             .act([&](const platform::Frame &) { savedOnEntry = folder.read("data/s60"); })
             .click(centreX(layout::kPlayButtons[2].area), centreY(layout::kPlayButtons[2].area)) // exit
-            .waitUntil("the menu again", menuShown, 300)
-            .wait(45) // the spinning transition
+            .waitUntil("the menu again", menuReady, 345)
             .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
             .wait(2)
             .act([&](const platform::Frame &frame) { scoresAfter = frame.pixels(); })

@@ -76,10 +76,9 @@ void playShortGame(Director &director, const std::string &name) {
             "the name entry", [] { return gameOver && gameOverFade >= 1.0f; }, 400)
         .type(name)
         .key(SDLK_RETURN)
-        .wait(30)
+        .waitUntil("the entry to close", nameEntryClosed, 100)
         .key(SDLK_ESCAPE)
-        .waitUntil("the menu", menuShown, 100)
-        .wait(45);
+        .waitUntil("the menu", menuReady, 145);
 }
 
 // A relax game left with Escape: its result earns no place, so the game returns to the menu.
@@ -92,8 +91,7 @@ void playRelaxGame(Director &director) {
         .waitUntil("the board at rest", boardStill)
         .act([](const platform::Frame &) { score = 1; }) // too little for the relax table
         .key(SDLK_ESCAPE)
-        .waitUntil("the menu", menuShown, 100)
-        .wait(45);
+        .waitUntil("the menu", menuReady, 145);
 }
 
 } // namespace

@@ -69,7 +69,7 @@ TEST(PlayScreen, PauseHintNewGameAndEscape) {
             })
             .point(600, 20)
             .key(SDLK_p)
-            .wait(3)
+            .waitUntil("the pause", gamePaused, 3)
             .act([&](const platform::Frame &frame) {
                 paused = frame.pixels();
                 timerAtPause = gameTimer;
@@ -114,8 +114,7 @@ TEST(PlayScreen, PauseHintNewGameAndEscape) {
                 EXPECT_EQ(score, 0u);
             })
             .key(SDLK_ESCAPE)
-            .waitUntil("the menu again", menuShown, 100)
-            .wait(45)
+            .waitUntil("the menu again", menuReady, 145)
             .key(SDLK_ESCAPE, 1000);
         director.run(8000);
         reportFailures(director);
@@ -141,18 +140,17 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
             .waitUntil("the game", gameRunning, 200)
             // Without a result worth a place, Escape returns to the menu at once.
             .key(SDLK_ESCAPE)
-            .waitUntil("the menu", menuShown, 5)
-            .wait(45)
+            .waitUntil("the menu", menuReady, 50)
             .click(489, 364)
             .waitUntil("the second game", gameRunning, 200)
             // A big score copied by a tick, then a new game: its Escape judges 0 points, not those.
             .act([](const platform::Frame &) { score = 100000; })
-            .wait(80)
+            .waitUntil(
+                "a tick to copy it", [] { return _realScore == 100000; }, 80)
             .click(centreX(newGameButton()), centreY(newGameButton()), 2)
             .act([](const platform::Frame &) { EXPECT_EQ(_realScore, 0); })
             .key(SDLK_ESCAPE)
-            .waitUntil("the menu", menuShown, 5)
-            .wait(45)
+            .waitUntil("the menu", menuReady, 50)
             .click(489, 364)
             .waitUntil("the third game", gameRunning, 200)
             // The exit button first ends the game (nothing to record), and a second press leaves.
@@ -162,8 +160,7 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
                 EXPECT_FALSE(endPlay);
             })
             .click(centreX(exitButton()), centreY(exitButton()))
-            .waitUntil("the menu", menuShown, 5)
-            .wait(45)
+            .waitUntil("the menu", menuReady, 50)
             .click(489, 364)
             .waitUntil("the fourth game", gameRunning, 200)
             // Points scored within the second before Exit still count: the name entry opens.
@@ -174,10 +171,9 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
             .click(centreX(exitButton()), centreY(exitButton()))
             .waitUntil("the name entry after Exit", nameEntryOpen, 80)
             .key(SDLK_RETURN)
-            .wait(30)
+            .waitUntil("the entry to close", nameEntryClosed, 100)
             .click(centreX(exitButton()), centreY(exitButton()))
-            .waitUntil("the menu", menuShown, 100)
-            .wait(45)
+            .waitUntil("the menu", menuReady, 145)
             .click(489, 364)
             .waitUntil("the fifth game", gameRunning, 200)
             // Escape right after the points, before any tick: the name entry opens, and a name with a
@@ -193,10 +189,9 @@ TEST(PlayScreen, RelaxModeEndsOnlyWhenThePlayerSaysSo) {
             })
             .type("pip")
             .key(SDLK_RETURN)
-            .wait(30)
+            .waitUntil("the entry to close", nameEntryClosed, 100)
             .click(centreX(exitButton()), centreY(exitButton()))
-            .waitUntil("the menu", menuShown, 100)
-            .wait(45)
+            .waitUntil("the menu", menuReady, 145)
             .key(SDLK_ESCAPE, 1000);
         director.run(14000);
         reportFailures(director);

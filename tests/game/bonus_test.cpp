@@ -129,7 +129,7 @@ TEST_F(BonusTest, ExhaustedBoardIsReplacedWithAGiftOutsideRelaxMode) {
     EXPECT_FALSE(hasLineOfThree());
     EXPECT_EQ(timesPlayed(eGameSound::click), 0) << "input is skipped in that frame";
 
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     gameSounds.clear();
     boardInput(cellCentreX(3), cellCentreY(3), true);

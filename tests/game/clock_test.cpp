@@ -99,10 +99,10 @@ TEST_F(ClockTest, RelaxModeShowsTheTimeOfDayAtEachTick) {
 
 TEST_F(ClockTest, GameStartSetsModeUnitsAndDescription) {
     gameDifficulty = 1;
-    startGame(2, 7);
+    startGame(kModeMillion, 7);
     EXPECT_STREQ(gameDescription, "quorix2dif1");
     EXPECT_EQ(_unitScore, 100);
-    EXPECT_EQ(_gameMode, 2);
+    EXPECT_EQ(_gameMode, kModeMillion);
     EXPECT_EQ(score, 0u);
     EXPECT_EQ(gameTimer, 0);
     EXPECT_FALSE(hasLineOfThree());
@@ -111,7 +111,7 @@ TEST_F(ClockTest, GameStartSetsModeUnitsAndDescription) {
     startZapAttack();
     _onlineProcessed = true;
     _realScore = 700; // the last game's result must not be judged again
-    startGame(0, 7);
+    startGame(kModeSixtySeconds, 7);
     EXPECT_EQ(_realScore, 0);
     EXPECT_STREQ(gameDescription, "quorix0dif3");
     EXPECT_EQ(_unitScore, 1);

@@ -107,7 +107,7 @@ TEST_F(HintsTest, HintPurchase) {
     EXPECT_EQ(timesPlayed(eGameSound::hint), 3);
 
     // Free in relax mode, at any score.
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     score = 0;
     buyHint();
     EXPECT_EQ(score, 0u);
@@ -115,7 +115,7 @@ TEST_F(HintsTest, HintPurchase) {
 
     // Nothing at all after game over.
     gameOver = true;
-    _gameMode = 0;
+    _gameMode = kModeSixtySeconds;
     score = 1000;
     gameSounds.clear();
     buyHint();

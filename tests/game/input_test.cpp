@@ -3,7 +3,7 @@
 using InputTest = RulesTest;
 
 TEST_F(InputTest, OnePressIsOneActionAndOnlyOnAStillBoard) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     for (int frame = 0; frame < 10; frame++)
         boardInput(cellCentreX(2), cellCentreY(2), true);
@@ -28,7 +28,7 @@ TEST_F(InputTest, OnePressIsOneActionAndOnlyOnAStillBoard) {
 }
 
 TEST_F(InputTest, APressOffTheBoardStillTriesTheSelectedPair) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     // A pair left selected is tried by the next press, wherever it lands.
     tokenAt(4, 4).selected = true;
@@ -39,24 +39,14 @@ TEST_F(InputTest, APressOffTheBoardStillTriesTheSelectedPair) {
     EXPECT_EQ(timesPlayed(eGameSound::swap), 1);
 }
 
-TEST_F(InputTest, ClicksOnTheBoardEdges) {
-    _gameMode = 3;
+TEST_F(InputTest, APressSelectsTheCellUnderThePointerThroughTheFrameStep) {
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
-    auto press = [this](long px, long py) {
-        boardInput(px, py, true);
+    for (auto [x, y] : {std::pair{0L, 0L}, {11L, 7L}}) {
+        stepFrame(cellCentreX(x), cellCentreY(y), true);
+        stepFrame(0, 0, false);
+        EXPECT_TRUE(tokenAt(x, y).selected) << x << "," << y;
+        boardInput(cellCentreX(x), cellCentreY(y), true);
         boardInput(0, 0, false);
-    };
-    press(71, 90);
-    EXPECT_TRUE(tokenAt(0, 0).selected);
-    press(71 + 41, 90 + 41);
-    EXPECT_FALSE(tokenAt(0, 0).selected);
-    press(574, 425);
-    EXPECT_TRUE(tokenAt(11, 7).selected);
-    press(574, 425);
-    press(575, 425);
-    press(574, 426);
-    press(70, 90);
-    EXPECT_EQ(timesPlayed(eGameSound::click), 4);
-    for (const sToken &cell : tokenTable)
-        EXPECT_FALSE(cell.selected);
+    }
 }

@@ -91,7 +91,7 @@ TEST_F(MovesTest, RefusedSwapIsDeselectedWithASoundAndAcceptedInRelaxMode) {
     EXPECT_FALSE(tokenAt(4, 3).selected);
     EXPECT_FALSE(tokenAt(3, 3).beingSwapped);
 
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     clickCell(3, 3);
     clickCell(4, 3);
     EXPECT_EQ(timesPlayed(eGameSound::nohint), 1);
@@ -103,7 +103,7 @@ TEST_F(MovesTest, RefusedSwapIsDeselectedWithASoundAndAcceptedInRelaxMode) {
 }
 
 TEST_F(MovesTest, DiagonalAndDistantPairsNeverSwap) {
-    _gameMode = 3; // no line test, so only the geometry decides
+    _gameMode = kModeRelax; // no line test, so only the geometry decides
     setBoardWithoutMoves();
     clickCell(3, 3);
     clickCell(4, 4);
@@ -117,7 +117,7 @@ TEST_F(MovesTest, DiagonalAndDistantPairsNeverSwap) {
     EXPECT_EQ(timesPlayed(eGameSound::nohint), 0);
 
     // Outside relax mode a distant pair whose exchange makes a line somewhere is dropped silently.
-    _gameMode = 0;
+    _gameMode = kModeSixtySeconds;
     setBoard({"010010101010", "232323232323", "010101010101", "232323232323", "010101010101", "232323232323",
               "010101010101", "232323232323"});
     clickCell(1, 0);
@@ -183,7 +183,7 @@ TEST_F(MovesTest, SwapTakesSixFramesAndExchangesColourAndBonus) {
 }
 
 TEST_F(MovesTest, SwapWaitsWhileTokensFallOrAppear) {
-    _gameMode = 3;
+    _gameMode = kModeRelax;
     setBoardWithoutMoves();
     clickCell(3, 3);
     clickCell(4, 3);

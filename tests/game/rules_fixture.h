@@ -23,7 +23,7 @@ public:
 
     void SetUp() override {
         gameDifficulty = 1;
-        _gameMode = 0;
+        _gameMode = kModeSixtySeconds;
         _unitScore = 1;
         score = 0;
         _realScore = 0;

@@ -1,5 +1,5 @@
 // A bot plays thousands of legal moves in every mode and difficulty while every frame is checked.
-#include "common/legal_moves.h"
+#include "legal_moves.h"
 #include "rules_fixture.h"
 
 #include <cstdio>

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "../harness.h"
 #include "framework/KMiscTools.h"
 #include "frontend/menu.h"
 #include "game/board.h"
@@ -17,6 +16,7 @@
 #include "game/playscreen.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
+#include "harness.h"
 
 using namespace e2e;
 

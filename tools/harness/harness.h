@@ -109,6 +109,12 @@ int centreY(const layout::Box &box);
 // Where the program is: the menu on screen, a game under way, a board at rest (nothing moving,
 // fading or about to vanish).
 bool menuShown();
+// The menu on screen and done spinning in: it takes input.
+bool menuReady();
+// The game under way shows the pause panel.
+bool gamePaused();
+// The name entry has taken the name and closed.
+bool nameEntryClosed();
 bool gameRunning();
 bool boardStill();
 

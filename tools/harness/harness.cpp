@@ -1,6 +1,6 @@
 #include "harness.h"
 
-#include "../common/legal_moves.h"
+#include "legal_moves.h"
 
 #include <gtest/gtest.h>
 
@@ -266,6 +266,15 @@ int centreY(const layout::Box &box) {
 
 bool menuShown() {
     return surf_menu != nullptr && surf_fond == nullptr;
+}
+bool menuReady() {
+    return menuShown() && !gMenuSpinningIn;
+}
+bool gamePaused() {
+    return gGameUnderWay != nullptr && gGameUnderWay->showsPause();
+}
+bool nameEntryClosed() {
+    return ghighscoreProcessed;
 }
 bool gameRunning() {
     return surf_fond != nullptr && text_numbers != nullptr && !gameOver;
