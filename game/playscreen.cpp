@@ -77,6 +77,10 @@ bool watchingReplay() {
     return watched != nullptr;
 }
 
+bool watchedReplayPlayedOut() {
+    return watched && watchedFrame >= watched->frames.size();
+}
+
 namespace {
 
 // Creates a picture and loads a file of the current skin ("data/skins/N/<stem>N.<ext>").

@@ -37,3 +37,5 @@ extern const GameEngine *gGameUnderWay;
 // The game under way as its replay, up to the last step; and whether a replay is being watched.
 replay::Replay recordingSoFar();
 bool watchingReplay();
+// A replay is being watched and all its frames have been played: its last frame stays on screen.
+bool watchedReplayPlayedOut();

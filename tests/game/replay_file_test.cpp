@@ -1,4 +1,5 @@
 #include "game/replay_file.h"
+#include "game/replay_playback.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,20 @@ TEST(ReplayFile, RandomBytesAfterAGoodHeaderNeverReadOutOfBounds) {
             ASSERT_TRUE(replay::decode(replay::encode(back), again, why)) << why;
             EXPECT_EQ(again, back);
         }
+    }
+}
+
+TEST(ReplayFile, RandomGamesPlayBackToAnAnswerWithoutFault) {
+    // Clicks anywhere, pauses, F1 and Escape in any order, in every mode: the verifier answers each,
+    // with a result or the frame where the game was left.
+    std::mt19937 random(31337);
+    for (int round = 0; round < 24; ++round) {
+        replay::Replay game = randomReplay(random, 1 + random() % 3000);
+        game.header.finalScore = 0;
+        game.header.result = 0;
+        std::string answer;
+        verifyReplay(replay::encode(game), answer);
+        EXPECT_TRUE(answer.rfind("mode=", 0) == 0 || answer.rfind("frame ", 0) == 0) << answer;
     }
 }
 

@@ -1,6 +1,6 @@
 // Recording a game and playing it back: every frame comes back bit for bit, in every mode and
 // difficulty, through the file's bytes; and a replay that does not hold together is refused.
-#include "common/recorded_game.h"
+#include "recorded_game.h"
 
 #include <gtest/gtest.h>
 

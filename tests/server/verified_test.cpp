@@ -1,6 +1,6 @@
 // Verified world scores: a game sent with its replay is played back by quorix-verify and ranked only
 // when it ends as claimed; refusals store nothing; the replay of a verified row can be downloaded.
-#include "common/recorded_game.h"
+#include "recorded_game.h"
 #include "running_server.h"
 
 #include <gtest/gtest.h>

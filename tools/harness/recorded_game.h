@@ -2,12 +2,12 @@
 // records it, with the state of every frame, for tests of replays and of verified scores.
 #pragma once
 
-#include "common/legal_moves.h"
 #include "game/board.h"
 #include "game/engine.h"
 #include "game/replay_playback.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
+#include "legal_moves.h"
 
 #include <algorithm>
 #include <random>
