@@ -19,6 +19,14 @@ static_assert(std::all_of(std::begin(layout::kPlayButtons), std::end(layout::kPl
                               return insideThePicture(b.area.x1, b.area.y1, b.area.x2, b.area.y2);
                           }));
 
+// Which of the buttons under the board the pointer is over, -1 for none.
+int buttonUnder(int x, int y) {
+    for (int i = 0; i < 3; ++i)
+        if (x >= hotspots[i].x1 && x <= hotspots[i].x2 && y >= hotspots[i].y1 && y <= hotspots[i].y2)
+            return i;
+    return -1;
+}
+
 } // namespace
 
 replay::FrameRecord recordOf(const FrameInput &input, bool worthAPlace) {
@@ -51,12 +59,24 @@ void ReplayRecorder::begin(const GameSetup &setup) {
     replay_.header.unitScore = static_cast<uint16_t>(setup.unitScore);
     replay_.header.randomSeed = setup.randomSeed;
     recording_ = true;
+    buttonWasDown_ = false;
 }
 
 void ReplayRecorder::add(const FrameInput &input, bool worthAPlace) {
     // A game left running for over an hour keeps its first hour.
-    if (recording_ && replay_.frames.size() < replay::kMaxFrames)
-        replay_.frames.push_back(recordOf(input, worthAPlace));
+    if (!recording_ || replay_.frames.size() >= replay::kMaxFrames)
+        return;
+    replay::FrameRecord record = recordOf(input, worthAPlace);
+    const bool buttonInPlay = record.leftButton || buttonWasDown_;
+    buttonWasDown_ = record.leftButton;
+    if (!buttonInPlay && !replay_.frames.empty()) {
+        const replay::FrameRecord &last = replay_.frames.back();
+        if (buttonUnder(record.mouseX, record.mouseY) == buttonUnder(last.mouseX, last.mouseY)) {
+            record.mouseX = last.mouseX;
+            record.mouseY = last.mouseY;
+        }
+    }
+    replay_.frames.push_back(record);
 }
 
 replay::Replay ReplayRecorder::finish() const {

@@ -16,6 +16,11 @@ replay::FrameRecord recordOf(const FrameInput &input, bool worthAPlace);
 FrameInput inputOf(const replay::FrameRecord &record);
 
 // Keeps a game's input while it is played; the play screen feeds it the input each step reads.
+//
+// Between presses the step answers to the pointer only through which of the three buttons it is over
+// (the board is read at a press alone), so while the button stays up the pointer is kept only when it
+// moves onto another button or off one: a still pointer and one that wanders give the same game, and a
+// replay of a 5-minute game takes a few kilobytes instead of a run for every frame the mouse moved.
 class ReplayRecorder {
 public:
     void begin(const GameSetup &setup);
@@ -29,6 +34,7 @@ public:
 private:
     replay::Replay replay_;
     bool recording_ = false;
+    bool buttonWasDown_ = false;
 };
 
 // Steps a recorded game, one frame per call: the engine then holds the state of that frame.
