@@ -56,7 +56,14 @@ char *KWeb::callURL(const char *paramURL, bool asynchronous) {
     return openURL(paramURL, asynchronous);
 }
 
-char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are always synchronous*/) {
+char *KWeb::postToURL(const char *paramURL, std::string_view body) {
+    if (!_connectedState || !_connectedState())
+        return nullptr;
+    return openURL(paramURL, false, &body);
+}
+
+char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are always synchronous*/,
+                    const std::string_view *postBody) {
     freeInternetHandles();
     freeDataBuffer();
     if (!paramURL || !curlReady())
@@ -84,6 +91,13 @@ char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are alwa
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(_maxBodyBytes));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KWeb::receiveBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_slist *headers = nullptr;
+    if (postBody) {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postBody->data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody->size()));
+        headers = curl_slist_append(headers, "Content-Type: application/octet-stream");
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    }
 
     // Parse the address without encoding anything: the query goes out exactly as the caller wrote
     // it. An address the parser refuses is handed over unchanged (and then usually fails).
@@ -99,6 +113,7 @@ char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are alwa
     _dataBuffer = static_cast<char *>(std::calloc(kInitialCapacity, 1));
     if (!_dataBuffer) {
         freeInternetHandles();
+        curl_slist_free_all(headers);
         return nullptr;
     }
     _dataBufferCapacity = kInitialCapacity;
@@ -109,6 +124,7 @@ char *KWeb::openURL(const char *paramURL, bool /*asynchronous: requests are alwa
     // answer must not pass for the server's word.
     CURLcode result = curl_easy_perform(curl);
     freeInternetHandles();
+    curl_slist_free_all(headers);
     if (result != CURLE_OK || _bodyTooLong) {
         freeDataBuffer();
         return nullptr;

@@ -22,6 +22,8 @@ public:
     // is sent exactly as given, so callers percent-encode their values (encodeQueryValue). The
     // request is always synchronous, whatever asynchronous says.
     char *callURL(const char *paramURL, bool asynchronous);
+    // The same with an HTTP POST that carries the bytes as its body (application/octet-stream).
+    char *postToURL(const char *paramURL, std::string_view body);
 
     // Percent-encodes one query value: letters, digits and "-._~" stay, every other byte becomes
     // %XX (a space is %20). The score server decodes it back to the same bytes.
@@ -50,7 +52,7 @@ public:
     unsigned long _dataBufferCapacity = 0;
 
 private:
-    char *openURL(const char *paramURL, bool asynchronous);
+    char *openURL(const char *paramURL, bool asynchronous, const std::string_view *postBody = nullptr);
     void freeDataBuffer();
     void freeInternetHandles();
     // Appends received bytes, growing the buffer; false when the body passes the largest size.

@@ -1,8 +1,11 @@
 #include "frontend/highscores.h"
+#include "shell/replays.h"
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "framework/KGraphicD3D.h"
@@ -202,6 +205,17 @@ void saveHighScores() {
     saveHigh(&score5Min, playerDataFilePath(kFile5Min).c_str());
     saveHigh(&scoreRelax, playerDataFilePath(kFileRelax).c_str());
     saveHigh(&scoreMillion, playerDataFilePath(kFileMillion).c_str());
+    // A row that left the tables takes its replay with it.
+    std::set<std::string> rows;
+    for (long mode = 0; mode < 4; ++mode) {
+        const sHighScores *table = highScoreTable(mode);
+        for (int row = 0; row < kHighScoreRowsShown; ++row) {
+            char name[sizeof(table->players[row].name)] = {};
+            std::memcpy(name, table->players[row].name, sizeof(name) - 1);
+            rows.insert(rowReplayName(mode, row / 3, table->players[row].score, name));
+        }
+    }
+    forgetRowReplaysExcept(rows);
 }
 
 void resetScores() {
@@ -250,7 +264,37 @@ void displayHighscores(long highscoreTabnb) {
     }
 }
 
+namespace {
+// The replay a click on a row asked for, until the menu takes it; and the button in the last frame, so
+// that one press asks once.
+std::string rowReplayAsked;
+bool rowButtonWasDown = false;
+} // namespace
+
+std::string takeRowReplayToWatch() {
+    std::string asked;
+    asked.swap(rowReplayAsked);
+    return asked;
+}
+
 void DoHighscoreInput(long mx, long my, bool bt) {
+    // A press on a row whose game was recorded asks to watch it.
+    if (bt && !rowButtonWasDown && mx >= layout::kHighScoreNameX && mx <= layout::kHighScoreValueRightX) {
+        const sHighScores *table = highScoreTable(prefs.scoretab);
+        for (int row = 0; row < kHighScoreRowsShown; row++) {
+            const int top = layout::kHighScoreRowY[row];
+            if (my < top || my >= top + layout::kHighScoreRowHeight)
+                continue;
+            char name[sizeof(table->players[row].name)] = {};
+            std::memcpy(name, table->players[row].name, sizeof(name) - 1);
+            const std::string path = rowReplayPath(prefs.scoretab, row / 3, table->players[row].score, name);
+            struct stat info {};
+            if (!path.empty() && stat(path.c_str(), &info) == 0)
+                rowReplayAsked = path;
+            break;
+        }
+    }
+    rowButtonWasDown = bt;
     if (bt) {
         for (int tab = 0; tab < layout::kModeCount; tab++) {
             if (isInside(sHighTabs[tab], mx, my)) {

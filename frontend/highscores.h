@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "game/sheet_layout.h"
 
@@ -56,5 +57,8 @@ long getSeconds(long seconds);
 
 // The high-score page: draws the rows of one table with the high-score font.
 void displayHighscores(long highscoreTabnb);
-// Tab selection, the lit tab and the table, every frame while the page is shown.
+// Tab selection, the lit tab and the table, every frame while the page is shown. A press on a row whose
+// game was recorded asks to watch it.
 void DoHighscoreInput(long mx, long my, bool bt);
+// The replay file a row's press asked to watch since the last call ("" for none).
+std::string takeRowReplayToWatch();

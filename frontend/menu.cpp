@@ -18,6 +18,7 @@
 #include "shell/cursor.h"
 #include "shell/launcher.h"
 #include "shell/prefs.h"
+#include "shell/replays.h"
 #include "shell/sounds.h"
 
 namespace {
@@ -271,7 +272,17 @@ void doMenu() {
             break;
 
         const long action = doUserInput();
-        if (action == kMenuPlay) {
+        const std::string rowReplay = takeRowReplayToWatch();
+        replay::Replay watched;
+        std::string why;
+        if (!rowReplay.empty() && loadReplayFile(rowReplay, watched, why)) {
+            freeMenuGraphics();
+            doTheGame(watched.header.gameMode, &watched);
+            if (!fenetre->isQuit()) {
+                loadMenuGraphics();
+                ScrollTheMenu();
+            }
+        } else if (action == kMenuPlay) {
             freeMenuGraphics();
             doTheGame(prefs.gameMode);
             if (!fenetre->isQuit()) {

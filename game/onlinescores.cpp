@@ -4,17 +4,20 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "framework/KGraphicD3D.h"
 #include "framework/KWeb.h"
 #include "framework/KWindowD3D.h"
 #include "frontend/highscores.h"
 #include "game/playscreen.h"
+#include "game/replay_file.h"
 #include "game/rules.h"
 #include "shell/app.h"
 #include "shell/files.h"
 #include "shell/launcher.h"
 #include "shell/paths.h"
+#include "shell/replays.h"
 
 bool previousState = false;
 
@@ -123,12 +126,25 @@ void submitOnlineScore(char *name, char *) {
         return;
     showWaitingPicture(4.0f);
     KWeb web;
-    web.callURL(url, false);
+    // A server that could not be reached for the result is not tried again for its proof.
+    if (!web.callURL(url, false))
+        return;
+
+    // The game itself goes too, so that the server can play it back and mark the row as proved. A
+    // server without replays refuses it, and the row above stays as it always was.
+    if (!formatRequest(url, "%s/universe/replay?name=%s&score=%ld&computer=M&gamename=%s",
+                       scoreServerAddress(), encodedName.c_str(), _realScore, game.c_str()))
+        return;
+    const std::vector<uint8_t> replay = replay::encode(recordingSoFar());
+    if (replay.size() <= replay::kMaxFileBytes)
+        web.postToURL(url, std::string_view(reinterpret_cast<const char *>(replay.data()), replay.size()));
 }
 
 void transferHighScore(char *name) {
     submitOnlineScore(name, gameDescription);
     insertHighScore(_gameMode, gameDifficulty, static_cast<uint32_t>(_realScore), name);
+    // The row can be watched again: its game, up to this step, goes beside the tables.
+    keepRowReplay(_gameMode, gameDifficulty, static_cast<uint32_t>(_realScore), name, recordingSoFar());
     // A result that earned a place is on disk at once, not only at an orderly shutdown.
     saveHighScores();
 }

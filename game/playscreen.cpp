@@ -18,12 +18,14 @@
 #include "game/glyph_tables.h"
 #include "game/hints.h"
 #include "game/moves.h"
+#include "game/replay_playback.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
 #include "shell/prefs.h"
+#include "shell/replays.h"
 #include "shell/sounds.h"
 
 KGraphicD3D *surf_fond = nullptr;
@@ -54,6 +56,30 @@ void keepWindowAnswering() {
 
 unsigned int (*gGameSeedSource)() = ticksSeed;
 const GameEngine *gGameUnderWay = nullptr;
+
+namespace {
+
+// The game being played, as its replay.
+ReplayRecorder recorder;
+// The replay being watched instead, and the next of its frames.
+const replay::Replay *watched = nullptr;
+size_t watchedFrame = 0;
+// The judge's answer in the step under way: it goes into the replay with the step's input.
+bool judgedWorthAPlace = false;
+
+} // namespace
+
+replay::Replay recordingSoFar() {
+    return recorder.finish();
+}
+
+bool watchingReplay() {
+    return watched != nullptr;
+}
+
+bool watchedReplayPlayedOut() {
+    return watched && watchedFrame >= watched->frames.size();
+}
 
 namespace {
 
@@ -198,6 +224,11 @@ void drawPlayScreen(const GameEngine &engine, const FrameInput &input) {
 // here, handling the window's events without showing a frame, as the game always has; false when the
 // step waits for nothing.
 bool waitForRelease(ePlayPhase phase) {
+    // A replay holds the frames of the wait itself: it is played, not waited for.
+    if (watched)
+        return watchedFrame < watched->frames.size() &&
+               (phase == ePlayPhase::pausing || phase == ePlayPhase::resuming ||
+                phase == ePlayPhase::escapeHeld || phase == ePlayPhase::newGameHeld);
     switch (phase) {
     case ePlayPhase::pausing:
     case ePlayPhase::resuming:
@@ -250,9 +281,32 @@ FrameInput readFrameInput() {
     return input;
 }
 
-void doTheGame(long gameMode) {
-    const unsigned int seed = gGameSeedSource();
-    GameEngine engine([] { return isHighScore(); });
+// The input of the next step: the player's, or the watched replay's. Either way the pointer is held to
+// the picture, as the replay keeps it, so that the game and its replay see the same input.
+FrameInput nextInput() {
+    if (!watched)
+        return inputOf(recordOf(readFrameInput(), false));
+    if (watchedFrame >= watched->frames.size())
+        return {};
+    return inputOf(watched->frames[watchedFrame++]);
+}
+
+void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
+    watched = replayToWatch;
+    watchedFrame = 0;
+    GameSetup setup{gameMode, prefs.difficulty, unitScoreForMode(gameMode), gGameSeedSource()};
+    if (watched) {
+        const replay::Header &header = watched->header;
+        setup = {header.gameMode, header.difficulty, header.unitScore, header.randomSeed};
+        gameMode = header.gameMode;
+    }
+    // In relax mode Escape ends the game with a name entry only for a result worth a place; a replay
+    // carries the answer the tables (and the score server) gave when it was played.
+    GameEngine engine([] {
+        if (watched)
+            return watchedFrame > 0 && watched->frames[watchedFrame - 1].worthAPlace;
+        return judgedWorthAPlace = isHighScore();
+    });
 
     loadGamePictures(gameMode);
     ScrollTheGame();
@@ -263,32 +317,54 @@ void doTheGame(long gameMode) {
     loadBoardPictures();
     gDealingHook = keepWindowAnswering;
     gGameUnderWay = &engine;
-    engine.begin({gameMode, prefs.difficulty, unitScoreForMode(gameMode), seed});
-
-    while (fenetre && !fenetre->isQuit()) {
-        FrameInput input = readFrameInput();
+    engine.begin(setup);
+    if (!watched)
+        recorder.begin(setup);
+    auto step = [&](const FrameInput &input) {
+        judgedWorthAPlace = false;
         engine.step(input);
+        if (!watched)
+            recorder.add(input, judgedWorthAPlace);
         playGameSounds();
-        // P and the New-game button stop the frame until they are up; the frame then carries on (and a
-        // pause may end in a press of the New-game button, which waits in turn).
-        while (engine.phase() != ePlayPhase::escapeHeld && !fenetre->isQuit() &&
-               waitForRelease(engine.phase())) {
-            input = readFrameInput();
-            engine.step(input);
-            playGameSounds();
-        }
-        if (engine.phase() == ePlayPhase::left)
+    };
+
+    FrameInput input;
+    while (fenetre && !fenetre->isQuit()) {
+        // Watching, the player's own Escape leaves; at the replay's end its last frame stays on screen.
+        if (watched && KInput::isPressed(K_VK_ESCAPE)) {
+            KInput::waitForKeyRelease(K_VK_ESCAPE);
             break;
-        updateGameOver(engine.advancedThisFrame());
+        }
+        const bool stepping = !watched || watchedFrame < watched->frames.size();
+        if (stepping) {
+            input = nextInput();
+            step(input);
+            // P and the New-game button stop the frame until they are up; the frame then carries on
+            // (and a pause may end in a press of the New-game button, which waits in turn).
+            while (engine.phase() != ePlayPhase::escapeHeld && !fenetre->isQuit() &&
+                   waitForRelease(engine.phase())) {
+                input = nextInput();
+                step(input);
+            }
+            if (engine.phase() == ePlayPhase::left)
+                break;
+        }
+        // The name entry and the score server belong to the game played, not to one watched.
+        if (!watched)
+            updateGameOver(stepping && engine.advancedThisFrame());
         drawPlayScreen(engine, input);
         // Escape is decided once it is up, after the frame is drawn and before it is shown.
-        if (engine.phase() == ePlayPhase::escapeHeld && waitForRelease(engine.phase()))
-            engine.step(readFrameInput());
+        if (stepping && engine.phase() == ePlayPhase::escapeHeld && waitForRelease(engine.phase()))
+            step(nextInput());
         if (!fenetre->isQuit())
             fenetre->flipBackBuffer(true, true);
         fenetre->processEvents();
     }
 
+    if (!watched)
+        saveLastReplay(recorder.finish());
+    recorder.stop();
+    watched = nullptr;
     gDealingHook = nullptr;
     gGameUnderWay = nullptr;
     freeGamePictures();

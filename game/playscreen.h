@@ -2,6 +2,7 @@
 #pragma once
 
 #include "game/engine.h"
+#include "game/replay_file.h"
 
 class KGraphicD3D;
 class KText;
@@ -21,7 +22,9 @@ extern KText *text_scorenumbers; // the score digits
 
 // Runs a game in the given mode until the player leaves or the window closes: each frame reads the
 // input, runs the game's step (game/engine.h), plays its sounds, draws and presents.
-void doTheGame(long gameMode);
+// With a replay, the recorded game is shown instead: its input drives the step, the player's Escape
+// leaves, and nothing is recorded, entered or sent.
+void doTheGame(long gameMode, const replay::Replay *replayToWatch = nullptr);
 void ScrollTheGame();
 // What the play screen reads in this frame.
 FrameInput readFrameInput();
@@ -30,3 +33,9 @@ FrameInput readFrameInput();
 extern unsigned int (*gGameSeedSource)();
 // The step of the game under way, for those who watch it (nullptr outside the play screen).
 extern const GameEngine *gGameUnderWay;
+
+// The game under way as its replay, up to the last step; and whether a replay is being watched.
+replay::Replay recordingSoFar();
+bool watchingReplay();
+// A replay is being watched and all its frames have been played: its last frame stays on screen.
+bool watchedReplayPlayedOut();

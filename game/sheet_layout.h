@@ -132,6 +132,8 @@ inline constexpr int kHighScoreValueRightX = 360;
 inline constexpr int kHighScoreRowCount = 12;
 inline constexpr int kHighScoreRowY[kHighScoreRowCount] = {148, 167, 185, 213, 233, 252,
                                                            279, 299, 318, 346, 365, 385};
+// A row answers to the pointer from its top down to the next row (the closest rows are 18 apart).
+inline constexpr int kHighScoreRowHeight = 18;
 
 // ---- The play sheet: data/skins/N/ingameN.tga ----
 inline constexpr int kPlaySheetWidth = 1024;

@@ -47,6 +47,12 @@ void printUsage(FILE *out) {
         "  --request-timeout S close a connection whose request has not arrived whole after S seconds\n"
         "                      (default 10)\n"
         "  --workers N         threads answering requests that use the database (default 8)\n"
+        "  --verified-only     rank only games sent with their replay and proved by playing it back;\n"
+        "                      plain submissions are refused with 403\n"
+        "  --verifier PROGRAM  the program that plays replays back (default: quorix-verify beside\n"
+        "                      this program)\n"
+        "  --verify-ms N       a replay still playing back after N milliseconds is refused (default 2000)\n"
+        "  --verifiers N       replays played back at once; more are refused with 503 (default 2)\n"
         "  --help              show this help and exit\n"
         "  --version           show the version and exit\n");
 }
@@ -81,6 +87,10 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         {"--request-timeout", 1, 3600,
          [&](long v) { options.server.http.requestTimeoutSeconds = static_cast<unsigned>(v); }},
         {"--workers", 1, 256, [&](long v) { options.server.http.workers = static_cast<unsigned>(v); }},
+        {"--verify-ms", 10, 600000,
+         [&](long v) { options.server.replays.bound = std::chrono::milliseconds(v); }},
+        {"--verifiers", 1, 256,
+         [&](long v) { options.server.replays.concurrent = static_cast<unsigned>(v); }},
     };
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -90,6 +100,10 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
             return Parsed::Version;
         if (arg == "--behind-proxy") {
             options.server.http.behindProxy = true;
+            continue;
+        }
+        if (arg == "--verified-only") {
+            options.server.verifiedOnly = true;
             continue;
         }
         std::string value;
@@ -115,6 +129,14 @@ Parsed parseOptions(int argc, char **argv, Options &options) {
         }
         if (arg == "--host") {
             options.host = value;
+            continue;
+        }
+        if (arg == "--verifier") {
+            if (value.empty()) {
+                std::fprintf(stderr, "quorix-scored: --verifier needs a value\n");
+                return Parsed::Bad;
+            }
+            options.server.replays.program = value;
             continue;
         }
         bool matched = false;

@@ -39,7 +39,64 @@ const char *const kMigrations[] = {
                                             ORDER BY score DESC, id ASC OFFSET p_keep);
         END IF;
     END $$;)",
+    // 2: verified rows: the seed that names their game (one row per game) and the replay kept beside,
+    // which goes when its row is trimmed. The function answers false when the game is there already.
+    R"(ALTER TABLE scores ADD COLUMN verified BOOLEAN NOT NULL DEFAULT false;
+    ALTER TABLE scores ADD COLUMN seed BIGINT;
+    CREATE UNIQUE INDEX scores_one_row_per_game ON scores (game, seed) WHERE seed IS NOT NULL;
+    CREATE TABLE replays (id BIGINT PRIMARY KEY REFERENCES scores (id) ON DELETE CASCADE,
+                          bytes BYTEA NOT NULL);
+    CREATE FUNCTION quorix_add_verified_score(p_game TEXT, p_name TEXT, p_score BIGINT, p_computer TEXT,
+                                              p_arrived BIGINT, p_lower_is_better BOOLEAN, p_keep INTEGER,
+                                              p_seed BIGINT, p_replay BYTEA)
+    RETURNS BOOLEAN LANGUAGE plpgsql AS $$
+    DECLARE
+        new_id BIGINT;
+    BEGIN
+        PERFORM pg_advisory_xact_lock(7717, hashtext(p_game));
+        IF EXISTS (SELECT 1 FROM scores WHERE game = p_game AND seed = p_seed) THEN
+            RETURN false;
+        END IF;
+        -- The game also sends the plain submission first: the replay proves that row.
+        SELECT id INTO new_id FROM scores WHERE game = p_game AND name = p_name AND score = p_score
+            AND computer = p_computer AND NOT verified ORDER BY id DESC LIMIT 1;
+        IF new_id IS NULL THEN
+            INSERT INTO scores (game, name, score, computer, arrived, verified, seed)
+                VALUES (p_game, p_name, p_score, p_computer, p_arrived, true, p_seed) RETURNING id INTO new_id;
+        ELSE
+            UPDATE scores SET verified = true, seed = p_seed WHERE id = new_id;
+        END IF;
+        INSERT INTO replays (id, bytes) VALUES (new_id, p_replay);
+        IF p_lower_is_better THEN
+            DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE game = p_game
+                                            ORDER BY score ASC, id ASC OFFSET p_keep);
+        ELSE
+            DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE game = p_game
+                                            ORDER BY score DESC, id ASC OFFSET p_keep);
+        END IF;
+        RETURN true;
+    END $$;)",
 };
+
+// Bytes as a bytea literal in PostgreSQL's hex form, for a text parameter.
+std::string byteaHex(const std::string &bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text = "\\x";
+    text.reserve(2 + 2 * bytes.size());
+    for (unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
 
 void clearResult(pg_result *result) {
     PQclear(result);
@@ -284,13 +341,43 @@ void PostgresStore::migrate() {
     _serving = true;
 }
 
-void PostgresStore::add(const Submission &submission, int64_t arrived) {
+AddOutcome PostgresStore::add(const Submission &submission, int64_t arrived, const ProvenReplay *replay) {
     // Not asked again on failure: the statement may have been committed before the connection broke.
     Lease lease(*this);
-    run(lease, "SELECT quorix_add_score($1, $2, $3, $4, $5, $6, $7)",
-        {submission.game.name(), submission.name, std::to_string(submission.score), submission.computer,
-         std::to_string(arrived), submission.game.lowerIsBetter() ? "true" : "false",
-         std::to_string(kTableSize)});
+    std::vector<std::string> params = {
+        submission.game.name(),           submission.name,
+        std::to_string(submission.score), submission.computer,
+        std::to_string(arrived),          submission.game.lowerIsBetter() ? "true" : "false",
+        std::to_string(kTableSize)};
+    if (!replay) {
+        run(lease, "SELECT quorix_add_score($1, $2, $3, $4, $5, $6, $7)", params);
+        return AddOutcome::stored;
+    }
+    params.push_back(std::to_string(replay->seed));
+    params.push_back(byteaHex(replay->bytes));
+    Result result =
+        run(lease, "SELECT quorix_add_verified_score($1, $2, $3, $4, $5, $6, $7, $8, $9)", params);
+    return std::string(PQgetvalue(result.get(), 0, 0)) == "t" ? AddOutcome::stored
+                                                              : AddOutcome::alreadyStored;
+}
+
+std::optional<std::string> PostgresStore::replay(int64_t id) {
+    // Asked in hex, whatever the server's bytea_output setting.
+    Result result = ask("SELECT encode(bytes, 'hex') FROM replays WHERE id = $1", {std::to_string(id)});
+    if (PQntuples(result.get()) == 0)
+        return std::nullopt;
+    const char *hex = PQgetvalue(result.get(), 0, 0);
+    const size_t length = static_cast<size_t>(PQgetlength(result.get(), 0, 0));
+    std::string bytes;
+    bytes.reserve(length / 2);
+    for (size_t i = 0; i + 1 < length; i += 2) {
+        const int high = hexDigit(hex[i]);
+        const int low = hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            throw StoreError("the score database sent a damaged replay");
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return bytes;
 }
 
 bool PostgresStore::wouldRank(GameId game, uint32_t score) {
@@ -304,9 +391,9 @@ bool PostgresStore::wouldRank(GameId game, uint32_t score) {
 
 std::vector<ScoreRow> PostgresStore::top(GameId game, int limit) {
     const char *sql = game.lowerIsBetter()
-                          ? "SELECT id, name, score, computer, arrived FROM scores WHERE game = $1 "
+                          ? "SELECT id, name, score, computer, arrived, verified FROM scores WHERE game = $1 "
                             "ORDER BY score ASC, id ASC LIMIT $2"
-                          : "SELECT id, name, score, computer, arrived FROM scores WHERE game = $1 "
+                          : "SELECT id, name, score, computer, arrived, verified FROM scores WHERE game = $1 "
                             "ORDER BY score DESC, id ASC LIMIT $2";
     Result result = ask(sql, {game.name(), std::to_string(limit)});
     std::vector<ScoreRow> rows;
@@ -318,6 +405,7 @@ std::vector<ScoreRow> PostgresStore::top(GameId game, int limit) {
         row.computer.assign(PQgetvalue(result.get(), i, 3),
                             static_cast<size_t>(PQgetlength(result.get(), i, 3)));
         row.arrived = std::atoll(PQgetvalue(result.get(), i, 4));
+        row.verified = PQgetvalue(result.get(), i, 5)[0] == 't';
         rows.push_back(std::move(row));
     }
     return rows;

@@ -33,7 +33,9 @@ public:
     PostgresStore(const PostgresStore &) = delete;
     PostgresStore &operator=(const PostgresStore &) = delete;
 
-    void add(const Submission &submission, int64_t arrived) override;
+    using ScoreStore::add;
+    AddOutcome add(const Submission &submission, int64_t arrived, const ProvenReplay *replay) override;
+    std::optional<std::string> replay(int64_t id) override;
     bool wouldRank(GameId game, uint32_t score) override;
     std::vector<ScoreRow> top(GameId game, int limit) override;
     int64_t count(GameId game) override;

@@ -63,13 +63,20 @@ void appendTable(std::string &html, GameId game, const std::vector<ScoreRow> &ro
     html += "</th>";
     if (withDates)
         html += "<th>Date</th>";
-    html += "</tr>\n";
+    html += "<th>Verified</th></tr>\n";
     int place = 1;
     for (const ScoreRow &row : rows) {
         html += "<tr><td>" + std::to_string(place++) + "</td><td>" + htmlEscape(row.name) +
                 "</td><td class=\"value\">" + formatValue(game, row.score) + "</td>";
         if (withDates)
             html += "<td>" + formatDate(row.arrived) + "</td>";
+        // A verified row was replayed by the server to this very result; anyone may watch it again.
+        if (row.verified)
+            html += "<td class=\"verified\"><a href=\"/replay/" + std::to_string(row.id) +
+                    ".qrp\" title=\"replayed by the server; watch it with quorix --replay\">&#10003; "
+                    "replay</a></td>";
+        else
+            html += "<td></td>";
         html += "</tr>\n";
     }
     html += "</table>\n";

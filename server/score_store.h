@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,7 +32,20 @@ struct ScoreRow {
     std::string name;
     uint32_t score = 0;
     std::string computer;
-    int64_t arrived = 0; // seconds since 1970, UTC
+    int64_t arrived = 0;   // seconds since 1970, UTC
+    bool verified = false; // the server replayed the game and reached this score; its replay is kept
+};
+
+// The replay of a game that the server played back to the claimed result. Its seed names the game: one
+// game is ranked once, however often it is sent.
+struct ProvenReplay {
+    uint32_t seed = 0;
+    std::string bytes;
+};
+
+enum class AddOutcome {
+    stored,
+    alreadyStored, // a verified row of the same game (same seed) is there already: nothing was stored
 };
 
 struct StoreSettings {
@@ -48,8 +62,13 @@ public:
     virtual ~ScoreStore() = default;
 
     // Stores a submission and keeps its game's best kTableSize rows; throws StoreError (or
-    // StoreUnavailable) when nothing was committed.
-    virtual void add(const Submission &submission, int64_t arrived) = 0;
+    // StoreUnavailable) when nothing was committed. With a replay the row is stored as verified and the
+    // replay beside it, in the same transaction; a replay's row that falls out of its table takes the
+    // replay with it.
+    virtual AddOutcome add(const Submission &submission, int64_t arrived, const ProvenReplay *replay) = 0;
+    void add(const Submission &submission, int64_t arrived) { add(submission, arrived, nullptr); }
+    // The replay kept with a verified row; nullopt when the row is gone or was not verified.
+    virtual std::optional<std::string> replay(int64_t id) = 0;
     // Whether the score would take one of the kTableSize places; a tie never displaces a stored row.
     virtual bool wouldRank(GameId game, uint32_t score) = 0;
     // The best rows, best first; among equal scores the earlier arrival first.

@@ -73,7 +73,17 @@ const char *const kMigrations[] = {
     "DELETE FROM scores WHERE game LIKE 'quorix3%' OR id IN (SELECT id FROM (SELECT id, ROW_NUMBER() OVER ("
     " PARTITION BY game ORDER BY CASE WHEN game LIKE 'quorix2%' THEN score ELSE -score END, id) AS place"
     " FROM scores) WHERE place > 100);",
+    // 3: verified rows: the seed that names their game (one row per game) and the replay kept beside.
+    "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE scores ADD COLUMN seed INTEGER;"
+    "CREATE UNIQUE INDEX IF NOT EXISTS scores_one_row_per_game ON scores (game, seed) WHERE seed IS NOT NULL;"
+    "CREATE TABLE IF NOT EXISTS replays ("
+    " id INTEGER PRIMARY KEY REFERENCES scores (id) ON DELETE CASCADE,"
+    " bytes BLOB NOT NULL);",
 };
+
+// The columns of a table row, in the order readRow takes them.
+#define QUORIX_ROW_COLUMNS "id, name, score, computer, arrived, verified"
 
 } // namespace
 
@@ -84,6 +94,7 @@ struct SqliteStore::Reader {
     sqlite3_stmt *topHigh = nullptr;
     sqlite3_stmt *topLow = nullptr;
     sqlite3_stmt *count = nullptr;
+    sqlite3_stmt *replay = nullptr;
 
     Reader(const std::string &path, int busyTimeoutMs) {
         db = openConnection(path, busyTimeoutMs);
@@ -93,11 +104,12 @@ struct SqliteStore::Reader {
                 db, "SELECT COUNT(*) FROM (SELECT 1 FROM scores WHERE game = ? AND score >= ? LIMIT ?)");
             betterOrEqualLow = prepare(
                 db, "SELECT COUNT(*) FROM (SELECT 1 FROM scores WHERE game = ? AND score <= ? LIMIT ?)");
-            topHigh = prepare(db, "SELECT id, name, score, computer, arrived FROM scores WHERE game = ? "
+            topHigh = prepare(db, "SELECT " QUORIX_ROW_COLUMNS " FROM scores WHERE game = ? "
                                   "ORDER BY score DESC, id ASC LIMIT ?");
-            topLow = prepare(db, "SELECT id, name, score, computer, arrived FROM scores WHERE game = ? "
+            topLow = prepare(db, "SELECT " QUORIX_ROW_COLUMNS " FROM scores WHERE game = ? "
                                  "ORDER BY score ASC, id ASC LIMIT ?");
             count = prepare(db, "SELECT COUNT(*) FROM scores WHERE game = ?");
+            replay = prepare(db, "SELECT bytes FROM replays WHERE id = ?");
         } catch (...) {
             close();
             throw;
@@ -105,7 +117,7 @@ struct SqliteStore::Reader {
     }
     ~Reader() { close(); }
     void close() {
-        for (sqlite3_stmt *statement : {betterOrEqualHigh, betterOrEqualLow, topHigh, topLow, count})
+        for (sqlite3_stmt *statement : {betterOrEqualHigh, betterOrEqualLow, topHigh, topLow, count, replay})
             sqlite3_finalize(statement);
         sqlite3_close(db);
     }
@@ -154,7 +166,8 @@ SqliteStore::SqliteStore(const std::string &path, const StoreSettings &settings)
         sqlite3_finalize(mode);
         if (!wal)
             throw StoreError("cannot put " + path + " in WAL mode: " + reason);
-        if (!execute(_writeDb, "PRAGMA synchronous=FULL"))
+        // A row trimmed from its table takes its replay with it.
+        if (!execute(_writeDb, "PRAGMA synchronous=FULL") || !execute(_writeDb, "PRAGMA foreign_keys=ON"))
             throw StoreError("cannot set up " + path + ": " + failureReason(_writeDb));
 
         // Two servers starting on one file at once: the write lock makes one of them wait.
@@ -183,8 +196,15 @@ SqliteStore::SqliteStore(const std::string &path, const StoreSettings &settings)
             throw StoreError("cannot write " + path + ": " + failure);
         }
 
-        _insert = prepare(_writeDb,
-                          "INSERT INTO scores (game, name, score, computer, arrived) VALUES (?, ?, ?, ?, ?)");
+        _insert =
+            prepare(_writeDb, "INSERT INTO scores (game, name, score, computer, arrived, verified, seed) "
+                              "VALUES (?, ?, ?, ?, ?, ?, ?)");
+        _insertReplay = prepare(_writeDb, "INSERT INTO replays (id, bytes) VALUES (?, ?)");
+        _findGame = prepare(_writeDb, "SELECT 1 FROM scores WHERE game = ? AND seed = ?");
+        _findPlainRow =
+            prepare(_writeDb, "SELECT id FROM scores WHERE game = ? AND name = ? AND score = ? AND "
+                              "computer = ? AND verified = 0 ORDER BY id DESC LIMIT 1");
+        _markVerified = prepare(_writeDb, "UPDATE scores SET verified = 1, seed = ? WHERE id = ?");
         _trimHigh = prepare(_writeDb, "DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE game = ? "
                                       "ORDER BY score DESC, id ASC LIMIT -1 OFFSET ?)");
         _trimLow = prepare(_writeDb, "DELETE FROM scores WHERE id IN (SELECT id FROM scores WHERE game = ? "
@@ -210,7 +230,8 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::close() {
-    for (sqlite3_stmt **statement : {&_insert, &_trimHigh, &_trimLow}) {
+    for (sqlite3_stmt **statement :
+         {&_insert, &_insertReplay, &_findGame, &_findPlainRow, &_markVerified, &_trimHigh, &_trimLow}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -222,14 +243,15 @@ void SqliteStore::close() {
     _idleReaders.clear();
 }
 
-void SqliteStore::add(const Submission &submission, int64_t arrived) {
-    PendingRow row{&submission, arrived};
+AddOutcome SqliteStore::add(const Submission &submission, int64_t arrived, const ProvenReplay *replay) {
+    PendingRow row{&submission, arrived, replay};
     std::unique_lock guard(_queueLock);
     _pending.push_back(&row);
     _queueChanged.notify_all();
     _queueChanged.wait(guard, [&] { return row.done; });
     if (!row.stored)
         throw StoreError("cannot store the score");
+    return row.outcome;
 }
 
 void SqliteStore::writeLoop() {
@@ -259,17 +281,68 @@ bool SqliteStore::storeBatch(const std::vector<PendingRow *> &batch) {
         return false;
     };
     std::set<std::pair<std::string, bool>> games;
-    for (const PendingRow *row : batch) {
+    for (PendingRow *row : batch) {
         const Submission &submission = *row->submission;
-        StatementUse use{_insert};
+        const ProvenReplay *replay = row->replay;
         std::string game = submission.game.name();
-        bindText(_insert, 1, game);
-        bindText(_insert, 2, submission.name);
-        sqlite3_bind_int64(_insert, 3, submission.score);
-        bindText(_insert, 4, submission.computer);
-        sqlite3_bind_int64(_insert, 5, row->arrived);
-        if (sqlite3_step(_insert) != SQLITE_DONE)
-            return rollBack();
+        row->outcome = AddOutcome::stored;
+        if (replay) {
+            StatementUse use{_findGame};
+            bindText(_findGame, 1, game);
+            sqlite3_bind_int64(_findGame, 2, replay->seed);
+            const int found = sqlite3_step(_findGame);
+            if (found == SQLITE_ROW) {
+                row->outcome = AddOutcome::alreadyStored;
+                continue;
+            }
+            if (found != SQLITE_DONE)
+                return rollBack();
+        }
+        // The game also sends the plain submission first: the replay proves that row rather than adding
+        // a second one.
+        int64_t proved = 0;
+        if (replay) {
+            StatementUse use{_findPlainRow};
+            bindText(_findPlainRow, 1, game);
+            bindText(_findPlainRow, 2, submission.name);
+            sqlite3_bind_int64(_findPlainRow, 3, submission.score);
+            bindText(_findPlainRow, 4, submission.computer);
+            const int found = sqlite3_step(_findPlainRow);
+            if (found == SQLITE_ROW)
+                proved = sqlite3_column_int64(_findPlainRow, 0);
+            else if (found != SQLITE_DONE)
+                return rollBack();
+        }
+        if (proved) {
+            StatementUse use{_markVerified};
+            sqlite3_bind_int64(_markVerified, 1, replay->seed);
+            sqlite3_bind_int64(_markVerified, 2, proved);
+            if (sqlite3_step(_markVerified) != SQLITE_DONE)
+                return rollBack();
+        } else {
+            StatementUse use{_insert};
+            bindText(_insert, 1, game);
+            bindText(_insert, 2, submission.name);
+            sqlite3_bind_int64(_insert, 3, submission.score);
+            bindText(_insert, 4, submission.computer);
+            sqlite3_bind_int64(_insert, 5, row->arrived);
+            sqlite3_bind_int(_insert, 6, replay ? 1 : 0);
+            if (replay)
+                sqlite3_bind_int64(_insert, 7, replay->seed);
+            else
+                sqlite3_bind_null(_insert, 7);
+            if (sqlite3_step(_insert) != SQLITE_DONE)
+                return rollBack();
+            proved = sqlite3_last_insert_rowid(_writeDb);
+        }
+        if (replay) {
+            StatementUse use{_insertReplay};
+            sqlite3_bind_int64(_insertReplay, 1, proved);
+            sqlite3_bind_blob(_insertReplay, 2, replay->bytes.data(), static_cast<int>(replay->bytes.size()),
+                              SQLITE_TRANSIENT);
+            if (sqlite3_step(_insertReplay) != SQLITE_DONE)
+                return rollBack();
+        }
         games.emplace(game, submission.game.lowerIsBetter());
     }
     // Rows that fell out of a table go in the same transaction: a game never holds more than it shows.
@@ -319,11 +392,26 @@ std::vector<ScoreRow> SqliteStore::top(GameId game, int limit) {
         row.score = static_cast<uint32_t>(sqlite3_column_int64(statement, 2));
         row.computer = text(3);
         row.arrived = sqlite3_column_int64(statement, 4);
+        row.verified = sqlite3_column_int(statement, 5) != 0;
         rows.push_back(std::move(row));
     }
     if (step != SQLITE_DONE)
         reader->fail();
     return rows;
+}
+
+std::optional<std::string> SqliteStore::replay(int64_t id) {
+    ReaderLease reader(*this);
+    StatementUse use{reader->replay};
+    sqlite3_bind_int64(reader->replay, 1, id);
+    const int step = sqlite3_step(reader->replay);
+    if (step == SQLITE_DONE)
+        return std::nullopt;
+    if (step != SQLITE_ROW)
+        reader->fail();
+    const void *bytes = sqlite3_column_blob(reader->replay, 0);
+    const int size = sqlite3_column_bytes(reader->replay, 0);
+    return std::string(bytes ? static_cast<const char *>(bytes) : "", static_cast<size_t>(size));
 }
 
 int64_t SqliteStore::count(GameId game) {

@@ -28,7 +28,9 @@ public:
     SqliteStore(const SqliteStore &) = delete;
     SqliteStore &operator=(const SqliteStore &) = delete;
 
-    void add(const Submission &submission, int64_t arrived) override;
+    using ScoreStore::add;
+    AddOutcome add(const Submission &submission, int64_t arrived, const ProvenReplay *replay) override;
+    std::optional<std::string> replay(int64_t id) override;
     bool wouldRank(GameId game, uint32_t score) override;
     std::vector<ScoreRow> top(GameId game, int limit) override;
     int64_t count(GameId game) override;
@@ -37,6 +39,8 @@ private:
     struct PendingRow {
         const Submission *submission;
         int64_t arrived;
+        const ProvenReplay *replay;
+        AddOutcome outcome = AddOutcome::stored;
         bool done = false;
         bool stored = false;
     };
@@ -53,6 +57,10 @@ private:
     // The writer's connection, used only by the writer thread (and the constructor).
     sqlite3 *_writeDb = nullptr;
     sqlite3_stmt *_insert = nullptr;
+    sqlite3_stmt *_insertReplay = nullptr;
+    sqlite3_stmt *_findGame = nullptr;
+    sqlite3_stmt *_findPlainRow = nullptr;
+    sqlite3_stmt *_markVerified = nullptr;
     sqlite3_stmt *_trimHigh = nullptr;
     sqlite3_stmt *_trimLow = nullptr;
 

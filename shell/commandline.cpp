@@ -1,5 +1,9 @@
 #include "shell/commandline.h"
 
+#include "game/replay_file.h"
+#include "game/replay_playback.h"
+#include "platform/file_reader.h"
+
 #include <getopt.h>
 #include <sys/stat.h>
 
@@ -20,6 +24,8 @@ enum eOption : int {
     kOptionFullScreen,
     kOptionSkin,
     kOptionData,
+    kOptionReplay,
+    kOptionVerify,
 };
 
 const option kOptions[] = {
@@ -30,6 +36,8 @@ const option kOptions[] = {
     {"fullscreen", no_argument, nullptr, kOptionFullScreen},
     {"skin", required_argument, nullptr, kOptionSkin},
     {"data", required_argument, nullptr, kOptionData},
+    {"replay", required_argument, nullptr, kOptionReplay},
+    {"verify", no_argument, nullptr, kOptionVerify},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -58,6 +66,9 @@ const char *commandLineHelp() {
            "  --skin N        play with skin N: 0 Classic, 1 For Her, 2 For Him, 3 Simply Pink,\n"
            "                  4 Cool Blue, 5 Fresh Green, 6 Flower Power\n"
            "  --data DIR      read the game's pictures, sounds and music from DIR\n"
+           "  --replay FILE   watch a recorded game (a .qrp file) in the play screen; Escape leaves\n"
+           "  --verify        with --replay: play it back without a window and print its final score\n"
+           "                  and frame count (status 0), or the frame where it stops making sense (1)\n"
            "  --help          show this help and quit\n"
            "  --version       show the version and quit\n"
            "\n"
@@ -79,6 +90,7 @@ sCommandLine parseCommandLine(const std::vector<std::string> &arguments) {
     sCommandLine commandLine;
     bool showHelp = false;
     bool showVersion = false;
+    bool verify = false;
     opterr = 0; // the complaints below are ours
     optind = 0; // start afresh, whatever an earlier call left
     for (;;) {
@@ -124,6 +136,14 @@ sCommandLine parseCommandLine(const std::vector<std::string> &arguments) {
             commandLine.options.dataFolder = folder;
             break;
         }
+        case kOptionReplay:
+            if (!*optarg)
+                return refuse("--replay needs a file");
+            commandLine.options.replayFile = optarg;
+            break;
+        case kOptionVerify:
+            verify = true;
+            break;
         case ':':
             return refuse("option '" + optionAsWritten(argv[optind - 1]) + "' needs a value");
         default:
@@ -137,10 +157,14 @@ sCommandLine parseCommandLine(const std::vector<std::string> &arguments) {
     }
     if (optind < argc)
         return refuse("unexpected argument '" + std::string(argv[optind]) + "'");
+    if (verify && commandLine.options.replayFile.empty())
+        return refuse("--verify needs --replay FILE");
     if (showHelp)
         commandLine.action = eCommandLineAction::showHelp;
     else if (showVersion)
         commandLine.action = eCommandLineAction::showVersion;
+    else if (verify)
+        commandLine.action = eCommandLineAction::verifyReplay;
     return commandLine;
 }
 
@@ -152,6 +176,18 @@ int answerCommandLine(const sCommandLine &commandLine, std::ostream &out, std::o
     case eCommandLineAction::showVersion:
         out << "quorix " << QUORIX_VERSION << "\n";
         return 0;
+    case eCommandLineAction::verifyReplay: {
+        std::vector<uint8_t> bytes;
+        const std::string &file = commandLine.options.replayFile;
+        if (!platform::readRegularFile(file.c_str(), replay::kMaxFileBytes + 1, bytes)) {
+            err << "quorix: cannot read the replay '" << file << "'\n";
+            return 2;
+        }
+        std::string answer;
+        const bool verified = verifyReplay(bytes, answer);
+        out << answer << "\n";
+        return verified ? 0 : 1;
+    }
     case eCommandLineAction::refuse:
         err << "quorix: " << commandLine.complaint << "\nTry 'quorix --help' for more information.\n";
         return 2;

@@ -12,9 +12,10 @@
 struct sLaunchOptions {
     sLauncherOverrides launcher;
     std::string dataFolder; // --data: an absolute folder to read the data from; empty: the one found
+    std::string replayFile; // --replay: a recorded game to watch instead of the launcher and the menu
 };
 
-enum class eCommandLineAction { play, showHelp, showVersion, refuse };
+enum class eCommandLineAction { play, showHelp, showVersion, verifyReplay, refuse };
 
 struct sCommandLine {
     eCommandLineAction action = eCommandLineAction::play;
@@ -26,8 +27,9 @@ struct sCommandLine {
 // "--skin=3"; a later --windowed or --fullscreen overrides an earlier one.
 sCommandLine parseCommandLine(const std::vector<std::string> &arguments);
 
-// Answers --help and --version on out, a refused command line on err. Returns the exit status when the
-// program has nothing more to do (0, or 2 for a refused command line), -1 when it should play.
+// Answers --help, --version and --replay FILE --verify on out, a refused command line on err. Returns
+// the exit status when the program has nothing more to do (0; 1 for a replay that does not hold
+// together; 2 for a refused command line or an unreadable replay), -1 when it should play.
 int answerCommandLine(const sCommandLine &commandLine, std::ostream &out, std::ostream &err);
 
 // The text of --help.

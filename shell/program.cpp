@@ -7,12 +7,14 @@
 #include "frontend/gemsets.h"
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
+#include "game/playscreen.h"
 #include "platform/display.h"
 #include "shell/app.h"
 #include "shell/cursor.h"
 #include "shell/launcher.h"
 #include "shell/paths.h"
 #include "shell/prefs.h"
+#include "shell/replays.h"
 #include "shell/sounds.h"
 
 #include <cstdio>
@@ -45,7 +47,18 @@ int quorixMain(int argc, char **argv) {
     return runQuorix(commandLine.options);
 }
 
-int runQuorix(const sLaunchOptions &options) {
+int runQuorix(const sLaunchOptions &givenOptions) {
+    sLaunchOptions options = givenOptions;
+    // A replay to watch is read before anything opens: a file that is no replay says so and stops.
+    replay::Replay watched;
+    if (!options.replayFile.empty()) {
+        std::string why;
+        if (!loadReplayFile(options.replayFile, watched, why)) {
+            std::cerr << "quorix: " << options.replayFile << ": " << why << "\n";
+            return 1;
+        }
+        options.launcher.showDialog = false;
+    }
     if (KMiscTools::currentFilePath[0] == '\0')
         KMiscTools::initMiscTools();
     const sFileLocations locations =
@@ -70,7 +83,10 @@ int runQuorix(const sLaunchOptions &options) {
         loadPrefs();
         loadSounds();
         loadHighScores();
-        doMenu();
+        if (options.replayFile.empty())
+            doMenu();
+        else
+            doTheGame(watched.header.gameMode, &watched);
 
         delete highscoreText;
         highscoreText = nullptr;

@@ -18,6 +18,7 @@
 #include "framework/KWeb.h"
 #include "frontend/menu.h"
 #include "game/playscreen.h"
+#include "game/replay_playback.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
 #include "harness.h"
@@ -114,15 +115,15 @@ TEST(OnlineScores, ResultsReachTheWorldTableUnderTheTypedName) {
         director.waitUntil("the menu", menuShown);
         playShortGame(director, "al bo");
         director.act([&](const platform::Frame &) {
-            // One question and one submission: the panel asked only once in all its frames.
+            // One question, one submission and its replay: the panel asked only once in all its frames.
             questionsAfterFirstGame = requests;
-            EXPECT_EQ(requests, 2);
+            EXPECT_EQ(requests, 3);
         });
         playShortGame(director, ""); // Return alone sends the last name again
-        director.act([&](const platform::Frame &) { EXPECT_EQ(requests, questionsAfterFirstGame + 2); });
+        director.act([&](const platform::Frame &) { EXPECT_EQ(requests, questionsAfterFirstGame + 3); });
         playRelaxGame(director);
         director.act([&](const platform::Frame &) {
-            EXPECT_EQ(requests, questionsAfterFirstGame + 2) << "the relax mode never asks the server";
+            EXPECT_EQ(requests, questionsAfterFirstGame + 3) << "the relax mode never asks the server";
         });
         director.key(SDLK_ESCAPE, 1000);
         director.run(20000);
@@ -242,7 +243,7 @@ TEST(OnlineScores, ANameServerThatNeverAnswersNeverFreezesTheGame) {
         director.run(8000);
         for (const std::string &failure : director.failures())
             ADD_FAILURE() << failure;
-        EXPECT_EQ(requests, 2) << "the question and the submission were both tried";
+        EXPECT_EQ(requests, 2) << "the question and the submission were both tried, the replay not";
         EXPECT_LT(director.longestFrameGap(), KWeb::kDefaultTotalTimeoutMs / 1000.0)
             << "a request held the game past its bound";
     });
@@ -250,4 +251,72 @@ TEST(OnlineScores, ANameServerThatNeverAnswersNeverFreezesTheGame) {
     const std::vector<unsigned char> local = folder.read("data/s60");
     ASSERT_EQ(local.size(), 468u);
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(local.data()) + 36 * 3), "dee");
+}
+
+// A whole 60-second game, played and entered as a player does: the server plays its replay back and
+// marks the row proved; the game kept it as last.qrp and behind its table row, and a press on that row
+// plays it again in the play screen up to the same final score.
+TEST(OnlineScores, ARecordedGameIsProvedOnTheServerAndWatchedFromItsRow) {
+    const DatabaseFolder databaseFolder;
+    // The bound is for a machine of its own; a test machine may be busy and the build sanitized.
+    ServerProcess server({"--port", "0", "--db", databaseFolder.database(), "--verify-ms", "60000"});
+    ASSERT_GT(server.port(), 0);
+    const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+    ProgramFolder folder;
+    allowOnlineScores(folder, base);
+    runInChild([&] {
+        KMiscTools::setProgramFolder(folder.root().c_str());
+        Director director;
+        uint32_t finalScore = 0;
+        long result = 0;
+        director.seed(31).waitUntil("the menu", menuShown);
+        director.click(centreX(layout::kModeRows[0]), centreY(layout::kModeRows[0]))
+            .click(489, 364)
+            .waitUntil("the game", gameRunning, 200)
+            .playUntil(
+                "the end of the 60 seconds", [] { return gameOver; }, 6000)
+            .waitUntil(
+                "the name entry", [] { return gameOverFade >= 1.0f; }, 200)
+            .type("rex")
+            .key(SDLK_RETURN)
+            .waitUntil("the entry to close", nameEntryClosed, 100)
+            .act([&](const platform::Frame &) {
+                finalScore = score;
+                result = _realScore;
+            })
+            .click(centreX(layout::kPlayButtons[2].area), centreY(layout::kPlayButtons[2].area)) // exit
+            .waitUntil("the menu again", menuReady, 345)
+            .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
+            .click(centreX(layout::kHighScoreTabs[0]), centreY(layout::kHighScoreTabs[0]))
+            .click(layout::kHighScoreNameX + 10, layout::kHighScoreRowY[3] + 5) // Normal's best: rex
+            .waitUntil("the replay played out", watchedReplayPlayedOut, 6000)
+            .act([&](const platform::Frame &) {
+                EXPECT_TRUE(gameOver);
+                EXPECT_EQ(score, finalScore);
+                EXPECT_EQ(_realScore, result);
+            })
+            .key(SDLK_ESCAPE)
+            .waitUntil("the menu after the replay", menuReady, 345)
+            .key(SDLK_ESCAPE, 1000);
+        director.run(20000);
+        for (const std::string &failure : director.failures())
+            ADD_FAILURE() << failure;
+    });
+
+    const std::string table = fetch(base + "/game/quorix0dif1");
+    ASSERT_NE(table.find("rex"), std::string::npos);
+    EXPECT_NE(table.find("/replay/1.qrp"), std::string::npos) << "the row is proved:\n" << table;
+    std::string answer;
+    const std::vector<unsigned char> last = folder.read("data/last.qrp");
+    EXPECT_TRUE(verifyReplay(last, answer)) << answer;
+    EXPECT_NE(answer.find("over=yes"), std::string::npos) << answer;
+    // The row's replay ends where the result was taken, and proves it.
+    const std::vector<unsigned char> s60 = folder.read("data/s60");
+    ASSERT_EQ(s60.size(), 468u);
+    uint32_t entered = 0;
+    std::memcpy(&entered, s60.data() + 36 * 3 + 32, 4);
+    const std::vector<unsigned char> row =
+        folder.read("data/replays/m0-d1-" + std::to_string(entered) + "-726578.qrp");
+    EXPECT_TRUE(verifyReplay(row, answer)) << answer;
+    EXPECT_NE(answer.find("result=" + std::to_string(entered) + " over=yes"), std::string::npos) << answer;
 }

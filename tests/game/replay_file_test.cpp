@@ -1,0 +1,151 @@
+#include "game/replay_file.h"
+#include "game/replay_playback.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// A game's worth of input as a player makes it: the pointer wanders and rests, the button goes down
+// and up, now and then a key.
+replay::Replay randomReplay(std::mt19937 &random, uint32_t frames) {
+    replay::Replay game;
+    game.header.gameMode = static_cast<uint8_t>(random() % 4);
+    game.header.difficulty = static_cast<uint8_t>(random() % 4);
+    game.header.unitScore = game.header.gameMode == 2 ? 100 : 1;
+    game.header.randomSeed = static_cast<uint32_t>(random());
+    game.header.finalScore = static_cast<uint32_t>(random());
+    game.header.result = static_cast<int32_t>(random());
+    replay::FrameRecord input;
+    while (game.frames.size() < frames) {
+        switch (random() % 6) {
+        case 0:
+            input.mouseX = static_cast<int16_t>(random() % replay::kPictureWidth);
+            input.mouseY = static_cast<int16_t>(random() % replay::kPictureHeight);
+            break;
+        case 1:
+            input.leftButton = !input.leftButton;
+            break;
+        case 2:
+            input.keyP = random() % 8 == 0;
+            input.keyF1 = random() % 8 == 0;
+            input.keyEscape = random() % 8 == 0;
+            input.worthAPlace = input.keyEscape && random() % 2 == 0;
+            break;
+        default:
+            break;
+        }
+        const size_t run = 1 + random() % (random() % 4 == 0 ? 400 : 5);
+        game.frames.insert(game.frames.end(), std::min<size_t>(run, frames - game.frames.size()), input);
+    }
+    return game;
+}
+
+void put32(std::vector<uint8_t> &bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+TEST(ReplayFile, EveryGameComesBackAsItWasAndEveryCutOfItIsRefused) {
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 60; ++round) {
+        const replay::Replay game = randomReplay(random, 1 + random() % 30000);
+        const std::vector<uint8_t> bytes = replay::encode(game);
+        replay::Replay back;
+        std::string why;
+        ASSERT_TRUE(replay::decode(bytes, back, why)) << why;
+        EXPECT_EQ(back, game);
+        // Each shorter file, and the file with one byte more, is refused without reading past its end.
+        for (size_t cut = 0; cut < bytes.size(); cut += 1 + cut / 8)
+            EXPECT_FALSE(replay::decode(std::span(bytes).first(cut), back, why)) << cut;
+        std::vector<uint8_t> longer = bytes;
+        longer.push_back(0);
+        EXPECT_FALSE(replay::decode(longer, back, why));
+        EXPECT_NE(why.find("after the last frame"), std::string::npos) << why;
+    }
+}
+
+TEST(ReplayFile, DamagedHeadersAndRunsAreRefusedWithTheirReason) {
+    replay::Replay game;
+    game.header.gameMode = 1;
+    game.frames.assign(100, replay::FrameRecord{});
+    game.frames[50] = {320, 240, true, false, false, false};
+    const std::vector<uint8_t> good = replay::encode(game);
+    // Offsets in the file: mark 0, format 4, rules 6, mode 8, difficulty 9, unit 10, seed 12, frames 16,
+    // score 20, result 24, runs 28, then the first run's byte at 32.
+    struct Case {
+        const char *name;
+        void (*damage)(std::vector<uint8_t> &);
+        const char *reason;
+    };
+    const Case cases[] = {
+        {"empty", [](std::vector<uint8_t> &b) { b.clear(); }, "not a Quorix replay"},
+        {"mark", [](std::vector<uint8_t> &b) { b[0] = 'X'; }, "not a Quorix replay"},
+        {"format", [](std::vector<uint8_t> &b) { b[4] = 2; }, "replay format 2"},
+        {"rules", [](std::vector<uint8_t> &b) { b[6] = 0; }, "played by rules 0"},
+        {"mode", [](std::vector<uint8_t> &b) { b[8] = 4; }, "no such mode"},
+        {"difficulty", [](std::vector<uint8_t> &b) { b[9] = 9; }, "no such mode"},
+        {"unit score", [](std::vector<uint8_t> &b) { b[10] = 100; }, "unit score"},
+        {"no frames", [](std::vector<uint8_t> &b) { put32(b, 16, 0); }, "0 frames"},
+        {"a billion frames", [](std::vector<uint8_t> &b) { put32(b, 16, 1000000000); }, "1000000000 frames"},
+        {"more frames than runs hold", [](std::vector<uint8_t> &b) { put32(b, 16, 101); }, "100 of 101"},
+        {"more runs than bytes", [](std::vector<uint8_t> &b) { put32(b, 28, 90); }, "count of runs"},
+        {"unknown input", [](std::vector<uint8_t> &b) { b[32] |= 0x80; }, "unknown input"},
+        {"a run past the end", [](std::vector<uint8_t> &b) { b[33] = 120; }, "past the last frame"},
+        {"an empty run", [](std::vector<uint8_t> &b) { b[33] = 0; }, "past the last frame"},
+        {"pointer off the picture",
+         [](std::vector<uint8_t> &b) {
+             b[34] = 0x10;                                 // the second run moves the pointer ...
+             b.insert(b.begin() + 35, {0x80, 0x0a, 0x00}); // ... 640 to the right
+         },
+         "leaves the picture"},
+        {"too large", [](std::vector<uint8_t> &b) { b.resize(replay::kMaxFileBytes + 1); }, "larger than"},
+    };
+    for (const Case &test : cases) {
+        std::vector<uint8_t> bytes = good;
+        test.damage(bytes);
+        replay::Replay back;
+        std::string why;
+        EXPECT_FALSE(replay::decode(bytes, back, why)) << test.name;
+        EXPECT_NE(why.find(test.reason), std::string::npos) << test.name << ": " << why;
+    }
+}
+
+TEST(ReplayFile, RandomBytesAfterAGoodHeaderNeverReadOutOfBounds) {
+    replay::Replay game;
+    game.frames.assign(500, replay::FrameRecord{});
+    const std::vector<uint8_t> header = replay::encode(game);
+    std::mt19937 random(99);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> bytes(header.begin(), header.begin() + 32);
+        put32(bytes, 28, 1 + random() % 50);
+        bytes.resize(32 + random() % 200);
+        for (size_t i = 32; i < bytes.size(); ++i)
+            bytes[i] = static_cast<uint8_t>(random() % (i % 3 == 0 ? 0x20 : 0x100));
+        replay::Replay back;
+        std::string why;
+        // Whatever decodes is a replay that encodes and decodes to itself.
+        if (replay::decode(bytes, back, why)) {
+            replay::Replay again;
+            ASSERT_TRUE(replay::decode(replay::encode(back), again, why)) << why;
+            EXPECT_EQ(again, back);
+        }
+    }
+}
+
+TEST(ReplayFile, RandomGamesPlayBackToAnAnswerWithoutFault) {
+    // Clicks anywhere, pauses, F1 and Escape in any order, in every mode: the verifier answers each,
+    // with a result or the frame where the game was left.
+    std::mt19937 random(31337);
+    for (int round = 0; round < 24; ++round) {
+        replay::Replay game = randomReplay(random, 1 + random() % 3000);
+        game.header.finalScore = 0;
+        game.header.result = 0;
+        std::string answer;
+        verifyReplay(replay::encode(game), answer);
+        EXPECT_TRUE(answer.rfind("mode=", 0) == 0 || answer.rfind("frame ", 0) == 0) << answer;
+    }
+}
+
+} // namespace

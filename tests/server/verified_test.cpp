@@ -1,0 +1,176 @@
+// Verified world scores: a game sent with its replay is played back by quorix-verify and ranked only
+// when it ends as claimed; refusals store nothing; the replay of a verified row can be downloaded.
+#include "recorded_game.h"
+#include "running_server.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+using namespace scored;
+
+namespace {
+
+struct Answer {
+    int status = -1;
+    std::string body;
+};
+
+Answer send(int port, const std::string &method, const std::string &target, const std::string &body = "") {
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(30);
+    httplib::Request request;
+    request.method = method;
+    request.path = target;
+    request.body = body;
+    if (!body.empty())
+        request.headers.emplace("Content-Type", "application/octet-stream");
+    httplib::Result result = client.send(request);
+    return result ? Answer{result->status, result->body} : Answer{};
+}
+
+std::string bytesOf(const replay::Replay &game) {
+    const std::vector<uint8_t> bytes = replay::encode(game);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string target(const std::string &game, uint32_t score) {
+    return "/universe/replay?name=Ann&score=" + std::to_string(score) + "&computer=M&gamename=" + game;
+}
+
+ServerSettings settingsWith(std::chrono::milliseconds bound = std::chrono::milliseconds(20000)) {
+    ServerSettings settings;
+    settings.submissionsPerMinute = 0;
+    settings.replays.program = QUORIX_VERIFY_PATH;
+    settings.replays.bound = bound;
+    return settings;
+}
+
+// One 60-second game at Normal, played to its end, for every test of the program.
+const Recorded &sixtySecondGame() {
+    static const Recorded game = playAndRecord(0, 1, 4242, 6000);
+    return game;
+}
+
+class VerifiedScores : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        if (GetParam() == Backend::Postgres && !postgresMissing().empty())
+            GTEST_SKIP() << postgresMissing();
+        ASSERT_GT(server.port, 0);
+    }
+    RunningServer server{GetParam(), settingsWith()};
+};
+
+TEST_P(VerifiedScores, AProvedGameIsRankedOnceMarkedAndItsReplayServed) {
+    const replay::Replay &game = sixtySecondGame().game;
+    ASSERT_TRUE(gameOver);
+    const uint32_t claimed = static_cast<uint32_t>(game.header.result);
+    // The game sends the plain submission, then the replay: the replay proves that row.
+    const std::string plain = "/universe/scoresubmitter.php?name=Ann&score=" + std::to_string(claimed) +
+                              "&computer=M&gamename=quorix0dif1";
+    ASSERT_EQ(send(server.port, "GET", plain).status, 200);
+    ASSERT_FALSE(server.store->top(GameId{0, 1}, 10).at(0).verified);
+    const Answer stored = send(server.port, "POST", target("quorix0dif1", claimed), bytesOf(game));
+    ASSERT_EQ(stored.status, 200) << stored.body;
+    EXPECT_EQ(stored.body, "ok");
+    const std::vector<ScoreRow> rows = server.store->top(GameId{0, 1}, 10);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].verified);
+    EXPECT_EQ(rows[0].score, claimed);
+
+    // Sent again, it counts once.
+    const Answer again = send(server.port, "POST", target("quorix0dif1", claimed), bytesOf(game));
+    EXPECT_EQ(again.status, 409) << again.body;
+    EXPECT_EQ(server.store->count(GameId{0, 1}), 1);
+
+    // The page links the replay, which comes back byte for byte; a plain submission is not marked.
+    send(server.port, "GET", "/universe/scoresubmitter.php?name=Bo&score=1&computer=M&gamename=quorix0dif1");
+    const std::string link = "/replay/" + std::to_string(rows[0].id) + ".qrp";
+    const Answer page = send(server.port, "GET", "/game/quorix0dif1");
+    EXPECT_NE(page.body.find("<a href=\"" + link + "\""), std::string::npos) << page.body;
+    EXPECT_EQ(page.body.find("/replay/" + std::to_string(rows[0].id + 1) + ".qrp"), std::string::npos);
+    EXPECT_EQ(send(server.port, "GET", link).body, bytesOf(game));
+    for (const std::string &missing : {std::string("/replay/999999.qrp"), std::string("/replay/1.txt"),
+                                       std::string("/replay/-1.qrp"), std::string("/replay/.qrp")})
+        EXPECT_EQ(send(server.port, "GET", missing).status, 404) << missing;
+}
+
+TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAndStoreNothing) {
+    const replay::Replay &game = sixtySecondGame().game;
+    const uint32_t claimed = static_cast<uint32_t>(game.header.result);
+    replay::Replay late = game; // the first click left out: another game, whose end the file misstates
+    leaveOutFirstClick(late);
+    replay::Replay unfinished = game; // honest about where it stops, but the game is not over there
+    unfinished.frames.resize(1000);
+    const PlaybackOutcome cut = playBack(unfinished);
+    unfinished.header.finalScore = cut.score;
+    unfinished.header.result = static_cast<int32_t>(cut.result);
+    replay::Replay otherRules = game;
+    otherRules.header.rulesVersion = replay::kRulesVersion + 1;
+    std::string billion = bytesOf(game);
+    for (int i = 0; i < 4; ++i)
+        billion[16 + i] = static_cast<char>((1000000000u >> (8 * i)) & 0xff);
+    std::mt19937 random(5);
+    std::string noise(3000, '\0');
+    for (char &byte : noise)
+        byte = static_cast<char>(random());
+    const std::string whole = bytesOf(game);
+
+    struct Case {
+        const char *name;
+        std::string game;
+        uint32_t score;
+        std::string body;
+        int status;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"a higher score claimed", "quorix0dif1", claimed + 5, whole, 422,
+         "ends with " + std::to_string(claimed) + ", not " + std::to_string(claimed + 5)},
+        {"another game's table", "quorix1dif1", claimed, whole, 422, "is a game of quorix0dif1"},
+        {"the first click left out", "quorix0dif1", claimed, bytesOf(late), 422, "the replay says"},
+        {"not over yet", "quorix0dif1", static_cast<uint32_t>(cut.result), bytesOf(unfinished), 422,
+         "before the game is over"},
+        {"other rules", "quorix0dif1", claimed, bytesOf(otherRules), 422, "played by rules"},
+        {"a billion frames", "quorix0dif1", claimed, billion, 422, "1000000000 frames"},
+        {"truncated", "quorix0dif1", claimed, whole.substr(0, whole.size() - 3), 422, "frame"},
+        {"trailing bytes", "quorix0dif1", claimed, whole + "xyz", 422, "after the last frame"},
+        {"random bytes", "quorix0dif1", claimed, noise, 422, "not a Quorix replay"},
+        {"no replay", "quorix0dif1", claimed, "", 400, "missing"},
+        {"too large", "quorix0dif1", claimed, std::string(kMaxReplayBytes + 1, 'Q'), 413, ""},
+        {"a relax game", "quorix3dif1", claimed, whole, 400, ""},
+    };
+    for (const Case &test : cases) {
+        const Answer answer = send(server.port, "POST", target(test.game, test.score), test.body);
+        EXPECT_EQ(answer.status, test.status) << test.name << ": " << answer.body;
+        EXPECT_NE(answer.body.find(test.reason), std::string::npos) << test.name << ": " << answer.body;
+    }
+    for (int mode = 0; mode < kModes; ++mode)
+        for (int difficulty = 0; difficulty < kDifficulties; ++difficulty)
+            EXPECT_EQ(server.store->count(GameId{mode, difficulty}), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, VerifiedScores, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto &info) { return backendName(info.param); });
+
+TEST(VerifiedOnly, PlainSubmissionsAreRefusedAndAReplayThatRunsTooLongIsStopped) {
+    ServerSettings settings = settingsWith(std::chrono::milliseconds(30));
+    settings.verifiedOnly = true;
+    RunningServer server(Backend::Sqlite, settings);
+    ASSERT_GT(server.port, 0);
+    const Answer plain = send(server.port, "GET",
+                              "/universe/scoresubmitter.php?name=Bo&score=1&computer=M&gamename=quorix0dif1");
+    EXPECT_EQ(plain.status, 403);
+    EXPECT_NE(plain.body.find("verified games only"), std::string::npos) << plain.body;
+
+    // An hour of a game standing still takes far longer than 30 ms to play back.
+    replay::Replay hour;
+    hour.header.gameMode = 3;
+    hour.frames.assign(replay::kMaxFrames, replay::FrameRecord{});
+    const Answer stopped = send(server.port, "POST", target("quorix0dif0", 0), bytesOf(hour));
+    EXPECT_EQ(stopped.status, 422);
+    EXPECT_NE(stopped.body.find("took longer than 30 ms"), std::string::npos) << stopped.body;
+    EXPECT_EQ(server.store->count(GameId{0, 0}), 0);
+}
+
+} // namespace
