@@ -1,7 +1,7 @@
 // Verified world scores: a game sent with its replay is played back by quorix-verify and ranked only
 // when it ends as claimed; refusals store nothing; the replay of a verified row can be downloaded.
 #include "recorded_game.h"
-#include "running_server.h"
+#include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
