@@ -178,6 +178,10 @@ void updateGameOver(bool advanced) {
     runNameEntry();
 }
 
+void closeGameOverPanel() {
+    panel = {};
+}
+
 void displayGameOver() {
     drawPanel(panel.picture, panel.position, panel.zoom, panel.blend);
     if (panel.name && highscoreText)

@@ -19,3 +19,5 @@ bool isHighScore();
 void updateGameOver(bool advanced);
 // Draws the panel (and the name being typed) as updateGameOver left it.
 void displayGameOver();
+// Forgets the panel of an earlier game: its pictures were freed with that game.
+void closeGameOverPanel();

@@ -318,6 +318,8 @@ void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
     gDealingHook = keepWindowAnswering;
     gGameUnderWay = &engine;
     engine.begin(setup);
+    // A replay watched never works the panel out: the last game's must not stay, pictures freed.
+    closeGameOverPanel();
     if (!watched)
         recorder.begin(setup);
     auto step = [&](const FrameInput &input) {
