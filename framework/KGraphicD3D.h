@@ -2,7 +2,7 @@
 // alpha-blended, turned and zoomed) through the game window's view.
 #pragma once
 
-#include "framework/matrices.h"
+#include "platform/matrices.h"
 #include "platform/render_device.h"
 
 #include <SDL.h>

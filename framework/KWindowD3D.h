@@ -2,7 +2,7 @@
 // transform every drawing goes through, the event pump and the quit flag.
 #pragma once
 
-#include "framework/matrices.h"
+#include "platform/matrices.h"
 
 #include <SDL.h>
 

@@ -12,7 +12,6 @@
 #include "frontend/highscores.h"
 #include "frontend/options.h"
 #include "game/glyph_tables.h"
-#include "game/playscreen.h"
 #include "game/sheet_layout.h"
 #include "shell/app.h"
 #include "shell/cursor.h"
@@ -112,6 +111,7 @@ KGraphicD3D *loadSkinPicture(const char *format) {
 } // namespace
 
 long gCurrentMenu = 0;
+void (*playAGame)(long gameMode, const replay::Replay *replayToWatch) = nullptr;
 sBtn sBoutons[6] = {
     toBtn(layout::kPageButtons[0]), toBtn(layout::kPageButtons[1]), toBtn(layout::kPageButtons[2]),
     toBtn(layout::kPageButtons[3]), toBtn(layout::kPageButtons[4]), toBtn(layout::kPageButtons[5]),
@@ -275,16 +275,16 @@ void doMenu() {
         const std::string rowReplay = takeRowReplayToWatch();
         replay::Replay watched;
         std::string why;
-        if (!rowReplay.empty() && loadReplayFile(rowReplay, watched, why)) {
+        if (!rowReplay.empty() && playAGame && loadReplayFile(rowReplay, watched, why)) {
             freeMenuGraphics();
-            doTheGame(watched.header.gameMode, &watched);
+            playAGame(watched.header.gameMode, &watched);
             if (!fenetre->isQuit()) {
                 loadMenuGraphics();
                 ScrollTheMenu();
             }
-        } else if (action == kMenuPlay) {
+        } else if (action == kMenuPlay && playAGame) {
             freeMenuGraphics();
-            doTheGame(prefs.gameMode);
+            playAGame(prefs.gameMode, nullptr);
             if (!fenetre->isQuit()) {
                 loadMenuGraphics();
                 ScrollTheMenu();

@@ -49,6 +49,13 @@ extern const char *const kCreditsFrameworkSection;
 extern const char *const kCreditsWebAddress;
 extern const char *const kCreditsMailAddress;
 
+// What Play (and a high-score row's replay) starts: the play screen, set by the program. The menu sits
+// below the play screen and never calls it by name; unset, Play does nothing.
+namespace replay {
+struct Replay;
+}
+extern void (*playAGame)(long gameMode, const replay::Replay *replayToWatch);
+
 void doMenu();
 long doUserInput();
 void ScrollTheMenu();

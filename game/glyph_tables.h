@@ -1,12 +1,41 @@
 // The glyph tables of the game's three font sheets. Both the game (through KText) and the art
-// generator (which draws each glyph inside its box) use these, so the two cannot drift apart.
+// generator (which draws each glyph inside its box) use these, so the two cannot drift apart. They
+// live in the header whole: the generator needs nothing of the framework but the glyph record.
 #pragma once
 
 #include "framework/KFont.h"
 
-// The clock digits, on data/timenmb.tga. 12 glyphs and the end mark.
-extern KFont tableNumbers[13];
-// The score digits, on data/numbers.tga. 12 glyphs and the end mark.
-extern KFont scoretableNumbers[13];
-// The high-score font, on data/highscalp.tga: lower-case letters, digits, colon and space.
-extern KFont theFont[39];
+// The clock font. Rows: character, sheet rectangle (inclusive corners), advance, height.
+inline KFont tableNumbers[13] = {
+    {'1', 21, 6, 28, 22, 7, 16},   {'2', 30, 6, 43, 22, 13, 16},  {'3', 45, 6, 59, 22, 14, 16},
+    {'4', 58, 6, 71, 22, 13, 16},  {'5', 4, 25, 16, 40, 12, 16},  {'6', 18, 25, 30, 40, 12, 16},
+    {'7', 33, 25, 43, 40, 10, 16}, {'8', 45, 25, 58, 40, 13, 16}, {'9', 60, 25, 72, 40, 12, 16},
+    {'0', 3, 6, 18, 22, 15, 16},   {':', 73, 25, 82, 40, 9, 16},  {' ', 0, 30, 10, 40, 10, 10},
+    {0, 0, 0, 0, 0, 0, 0},
+};
+
+// The score font. The 5's advance is 17 although its box is 18 wide.
+inline KFont scoretableNumbers[13] = {
+    {'1', 0, 0, 11, 25, 11, 25},    {'2', 11, 0, 31, 25, 20, 25},   {'3', 30, 0, 50, 25, 20, 25},
+    {'4', 51, 0, 68, 25, 17, 25},   {'5', 68, 0, 86, 25, 17, 25},   {'6', 87, 0, 105, 25, 18, 25},
+    {'7', 106, 0, 123, 25, 17, 25}, {'8', 122, 0, 142, 25, 20, 25}, {'9', 143, 0, 162, 25, 19, 25},
+    {'0', 162, 0, 183, 25, 21, 25}, {':', 184, 0, 195, 25, 11, 25}, {' ', 201, 0, 219, 25, 18, 25},
+    {0, 0, 0, 0, 0, 0, 0},
+};
+
+// The high-score font. The 8 stands before the 6 and the 7.
+inline KFont theFont[39] = {
+    {'a', 10, 8, 18, 17, 9, 10},    {'b', 22, 8, 30, 17, 9, 10},      {'c', 32, 8, 41, 17, 10, 10},
+    {'d', 43, 8, 52, 17, 10, 10},   {'e', 55, 8, 63, 17, 9, 10},      {'f', 66, 8, 73, 17, 8, 10},
+    {'g', 77, 8, 86, 17, 10, 10},   {'h', 9, 25, 17, 34, 9, 10},      {'i', 20, 25, 23, 34, 4, 10},
+    {'j', 26, 25, 35, 34, 10, 10},  {'k', 36, 25, 45, 34, 10, 10},    {'l', 47, 25, 54, 34, 8, 10},
+    {'m', 57, 25, 67, 34, 11, 10},  {'n', 70, 25, 80, 34, 11, 10},    {'o', 7, 44, 17, 53, 11, 10},
+    {'p', 20, 44, 28, 53, 9, 10},   {'q', 31, 44, 41, 53, 11, 10},    {'r', 43, 44, 52, 53, 10, 10},
+    {'s', 54, 44, 63, 53, 10, 10},  {'t', 66, 44, 73, 53, 8, 10},     {'u', 76, 44, 85, 52, 10, 9},
+    {'v', 87, 44, 94, 53, 8, 10},   {'w', 10, 63, 20, 72, 11, 10},    {'x', 21, 63, 29, 72, 9, 10},
+    {'y', 31, 63, 39, 72, 9, 10},   {'z', 42, 63, 50, 72, 9, 10},     {'0', 7, 82, 19, 93, 13, 12},
+    {'1', 23, 82, 28, 99, 6, 11},   {'2', 32, 82, 43, 96, 11, 12},    {'3', 46, 82, 56, 96, 11, 12},
+    {'4', 61, 82, 70, 96, 10, 11},  {'5', 74, 82, 84, 96, 11, 12},    {'8', 35, 101, 45, 115, 11, 13},
+    {'6', 8, 101, 18, 115, 11, 13}, {'7', 22, 101, 31, 115, 10, 12},  {'9', 50, 101, 60, 115, 11, 13},
+    {':', 64, 101, 69, 115, 6, 12}, {' ', 106, 100, 118, 111, 6, 12}, {0, 0, 0, 0, 0, 0, 0},
+};

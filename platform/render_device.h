@@ -9,7 +9,7 @@
 // of the picture in the back buffer would draw that very picture again, so it need not be drawn.
 #pragma once
 
-#include "framework/matrices.h"
+#include "platform/matrices.h"
 
 #include <SDL.h>
 

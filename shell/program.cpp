@@ -83,6 +83,7 @@ int runQuorix(const sLaunchOptions &givenOptions) {
         loadPrefs();
         loadSounds();
         loadHighScores();
+        playAGame = doTheGame;
         if (options.replayFile.empty())
             doMenu();
         else

@@ -2,10 +2,10 @@
 #include "framework/KInput.h"
 #include "framework/KMiscTools.h"
 #include "framework/KWindowD3D.h"
-#include "framework/matrices.h"
 #include "platform/display.h"
 #include "platform/frame_observer.h"
 #include "platform/image_decoder.h"
+#include "platform/matrices.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
