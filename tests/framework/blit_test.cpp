@@ -6,7 +6,6 @@
 #include <random>
 
 using namespace testsupport;
-using support::Area;
 using support::differingPixels;
 using support::litPixels;
 

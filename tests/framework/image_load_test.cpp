@@ -23,16 +23,14 @@ namespace {
 
 class ImageLoading : public Drawing {
 protected:
-    // Draws the whole picture at the origin without blending and reads it back, raw alpha included.
-    static Picture shown(KGraphicD3D &image) {
+    // Whether the picture, drawn whole at the origin without blending, shows `expected`, raw alpha
+    // included.
+    static bool shows(KGraphicD3D &image, const Picture &expected) {
         clearScreen();
         image.blitRect(0, 0, image.fimageWidth, image.fimageHeight, 0, 0, false, false);
-        const Picture screen = backBuffer();
-        Picture out{int(image.getWidth()), int(image.getHeight()), {}};
-        for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width; ++x)
-                out.argb.push_back(screen.at(x, y));
-        return out;
+        return image.getWidth() == expected.width && image.getHeight() == expected.height &&
+               support::differingPixels(backBuffer(), expected, {0, 0, expected.width, expected.height}, 0, 0,
+                                        0, true) == 0;
     }
 };
 
@@ -60,11 +58,8 @@ TEST_F(ImageLoading, LosslessFormatsKeepEveryPixel) {
         c.write(scratch(c.name), c.picture);
         KGraphicD3D image;
         ASSERT_TRUE(image.loadPicture(scratch(c.name).c_str(), true, true));
-        EXPECT_EQ(image.fimageWidth, float(c.picture.width));
         EXPECT_EQ(image._ftextureHEIGHT, float(c.picture.height));
-        const Picture out = shown(image);
-        ASSERT_EQ(out.width * out.height, c.picture.width * c.picture.height);
-        EXPECT_EQ(support::differingPixels(out, c.picture, {0, 0, out.width, out.height}, 0, 0, 0, true), 0);
+        EXPECT_TRUE(shows(image, c.picture));
     }
 }
 
@@ -84,7 +79,7 @@ TEST_F(ImageLoading, SixteenBitLoadsDropLowBits) {
     for (const auto &c : cases) {
         KGraphicD3D image;
         ASSERT_TRUE(image.loadPicture(scratch(c.name).c_str(), false, c.alpha));
-        EXPECT_EQ(shown(image).argb, c.expected.argb) << c.name << (c.alpha ? " with alpha" : "");
+        EXPECT_TRUE(shows(image, c.expected)) << c.name << (c.alpha ? " with alpha" : "");
     }
 }
 
@@ -92,21 +87,18 @@ TEST_F(ImageLoading, SixteenBitLoadsDropLowBits) {
 // extension found in it counts, case-sensitively, and the last in the order TGA, JPEG, BMP, PNG, PCX,
 // TIFF wins. Each file here holds a TGA picture.
 TEST_F(ImageLoading, TheFilesOwnNameDecidesTheDecoder) {
+    // clang-format off
     const struct {
         const char *name;
         bool loads;
     } cases[] = {
-        {"plain.tga", true},
-        {"inst.png/bomb.tga", true},
-        {"art.jpg/x.tif/inside.tga", true},
-        {"a b#1%20?é.bmp/gem01.tga", true},
-        {"stage.tga.bak", true}, // the extension may stand anywhere in the name
-        {"upper.TGA", false},
-        {"noext", false},
-        {"folder.tga/noext", false},
+        {"plain.tga", true}, {"inst.png/bomb.tga", true}, {"art.jpg/x.tif/inside.tga", true},
+        {"a b#1%20?é.bmp/gem01.tga", true}, {"stage.tga.bak", true}, // anywhere in the name
+        {"upper.TGA", false}, {"noext", false}, {"folder.tga/noext", false},
         {"sheet.tga.png", false}, // read as PNG, which comes later: it does not decode
         {"sheet.png.tga", false},
     };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         writeTGA(scratch(c.name), gradient(8, 8), 24, false);
@@ -118,10 +110,11 @@ TEST_F(ImageLoading, TheFilesOwnNameDecidesTheDecoder) {
     // Unknown names, missing files and folders fail without touching the sizes; a name that decodes
     // as the wrong type counts as a 0 x 0 picture. Nothing loads before the device exists.
     std::filesystem::create_directories(scratch("folder2.tga"));
+    const std::string overlong = std::string(10000, 'x').append(".tga");
     KGraphicD3D image;
     ASSERT_TRUE(image.loadPicture(scratch("plain.tga").c_str(), true, true));
-    for (const std::string &name : {scratch("upper.TGA"), scratch("missing.tga"), scratch("folder2.tga"),
-                                    scratch(), std::string(10000, 'x') + ".tga"})
+    for (const std::string &name :
+         {scratch("upper.TGA"), scratch("missing.tga"), scratch("folder2.tga"), scratch(), overlong})
         EXPECT_FALSE(image.loadPicture(name.c_str(), true, true)) << name.substr(0, 100);
     EXPECT_FALSE(image.loadPicture(nullptr, true, true));
     EXPECT_EQ(image.getWidth(), 8);
@@ -196,7 +189,7 @@ std::vector<Damaged> damagedFiles() {
         {"huge.tga", patched(tga, 12, {0xFF, 0xFF, 0xFF, 0xFF}), false},
         {"huge.bmp", patched(bmp, 18, {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F}), false},
         {"longchunk.png", patched(png, 33, {0x7F}), false},
-        {"badcrc.png", patched(png, 47, {uint8_t(~png[47])})},
+        {"badcrc.png", patched(png, 47, {uint8_t(~png[47])}), std::nullopt},
         {"huge-3k.tga", patched(zeros, 2, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x40, 0x00, 0x40, 32}), false},
         {"big-3k.tga", patched(zeros, 2, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xD0, 0x07, 0xD0, 0x07, 32}), false},
         {"runs-3k.tga", patched(zeros, 2, {10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE8, 0x03, 0xE8, 0x03, 32}), false},
@@ -209,13 +202,13 @@ std::vector<Damaged> damagedFiles() {
     for (const auto &[ext, bytes] : {std::pair{"tga", tga}, {"rle.tga", rle}, {"bmp", bmp}, {"png", png}}) {
         files.push_back({std::string("empty.") + ext, {}, false});
         for (size_t cut : {size_t{1}, size_t{8}, size_t{20}, size_t{40}, bytes.size() / 2, bytes.size() - 1})
-            files.push_back(
-                {"cut" + std::to_string(cut) + "." + ext, Bytes(bytes.begin(), bytes.begin() + long(cut))});
+            files.push_back({"cut" + std::to_string(cut) + "." + ext,
+                             Bytes(bytes.begin(), bytes.begin() + long(cut)), std::nullopt});
         for (int round = 0; round < 12; ++round) {
             Bytes flipped = bytes;
             for (int k = 0; k < 4; ++k)
                 flipped[random() % 64] ^= uint8_t(1 + random() % 255);
-            files.push_back({"flip" + std::to_string(round) + "." + ext, flipped});
+            files.push_back({"flip" + std::to_string(round) + "." + ext, flipped, std::nullopt});
         }
     }
     return files;

@@ -80,25 +80,6 @@ TEST_F(ScriptedInput, KeysAnswerByLayoutPlaceSideAndPad) {
         Input::releaseAll();
         EXPECT_FALSE(KInput::isPressed(c.key));
     }
-    // A script types by key code: under AZERTY its "a" is the key labelled A.
-    Input::setScriptedLayout(azerty);
-    Input::pressKey(SDLK_a);
-    EXPECT_TRUE(KInput::isPressed(K_VK_A));
-    EXPECT_FALSE(KInput::isPressed(K_VK_Q));
-}
-
-// Waiting for a key's release ends when the key lets go, or gives up when the window closes.
-TEST_F(ScriptedInput, WaitingForAReleaseEndsWithTheKeyOrTheWindow) {
-    Input::pressKey(SDLK_SPACE, 5);
-    KInput::waitForKeyRelease(K_VK_SPACE);
-    EXPECT_FALSE(KInput::isPressed(K_VK_SPACE));
-    Input::pressKey(SDLK_ESCAPE); // held for ever
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-    KInput::waitForKeyRelease(K_VK_ESCAPE);
-    EXPECT_TRUE(window().isQuit());
-    EXPECT_TRUE(KInput::isPressed(K_VK_ESCAPE));
 }
 
 // A click whose press and release both arrive between two frames still counts as one press: held for

@@ -1,13 +1,10 @@
 #include "framework/KMiscTools.h"
 #include "support/temp_folder.h"
-#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cctype>
 #include <cstring>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -68,28 +65,6 @@ TEST(MiscToolsPaths, OverlongNamesAreCutWithinTheBuffer) {
     EXPECT_EQ(std::strlen(KMiscTools::currentFilePath), length);
     EXPECT_EQ(std::strlen(KMiscTools::makeFilePath("a")), length);
     KMiscTools::initMiscTools();
-}
-
-// The browser opens on a thread of its own, so that the game never waits for it.
-TEST(MiscToolsBrowser, OpensOnAnotherThread) {
-    static std::string openedUrl;
-    static bool openedMaximised = false;
-    static std::thread::id openerThread;
-    static std::atomic<bool> opened{false};
-    KMiscTools::_urlOpener = [](const char *url, bool maximised) {
-        openedUrl = url;
-        openedMaximised = maximised;
-        openerThread = std::this_thread::get_id();
-        opened = true;
-    };
-    const std::string url = "https://example.org/quorix?" + std::string(3000, 'q');
-    KMiscTools::launchURL(const_cast<char *>(url.c_str()), true);
-    ASSERT_TRUE(support::waitUntil([] { return opened.load(); }));
-    KMiscTools::_urlOpener = nullptr;
-    EXPECT_NE(openerThread, std::this_thread::get_id());
-    EXPECT_TRUE(openedMaximised);
-    EXPECT_EQ(openedUrl, url.substr(0, 2047)); // the record holds 2047 characters
-    KMiscTools::launchURL(nullptr, false);     // nothing to open, nothing happens
 }
 
 // A local file opens through its file:// address with every component percent-encoded: a folder name

@@ -4,15 +4,12 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace testsupport {
 
 KWindowD3D &window() {
     static KWindowD3D *theWindow = [] {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
         auto *created = new KWindowD3D;
         if (!created->createGameWindow(640, 480, 16, true, "Quorix"))
             ADD_FAILURE() << "no headless window: " << SDL_GetError();

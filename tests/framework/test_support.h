@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <initializer_list>
 #include <string>
 
@@ -38,10 +37,6 @@ bool writePNG(const std::string &path, const Picture &picture);
 bool load(KGraphicD3D &into, const std::string &name, const Picture &picture);
 // Clears the back buffer to an opaque colour with the default view.
 void clearScreen(uint32_t rgb = 0);
-
-inline uint32_t rgbOf(uint32_t argb) {
-    return argb & 0xFFFFFFu;
-}
 
 // A pixel of the back buffer and the colour it must have, each channel within the tolerance.
 struct Probe {

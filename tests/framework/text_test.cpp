@@ -39,19 +39,6 @@ protected:
     const std::string path = scratch("smallfont.tga");
 };
 
-// Characters without a glyph add nothing; an empty or missing text measures -1.
-TEST_F(Text, MeasuresGlyphAdvancesWithKerning) {
-    KText text(path.c_str(), smallFont);
-    const struct {
-        const char *text;
-        long kerning, width;
-    } cases[] = {{"ab", 0, 7},  {"ab", 2, 11}, {"ab", -1, 5},   {"a?b", 0, 7},
-                 {"xyz", 3, 0}, {"", 0, -1},   {nullptr, 0, -1}};
-    for (const auto &c : cases)
-        EXPECT_EQ(text.getStringWidth(c.text, c.kerning), c.width)
-            << (c.text ? c.text : "(null)") << c.kerning;
-}
-
 TEST_F(Text, DrawsFromTheLeftFromTheRightAndCentred) {
     KText text(path.c_str(), smallFont);
     text.drawStringFromLeft("abc", 10, 20, 1);

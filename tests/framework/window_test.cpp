@@ -68,17 +68,6 @@ TEST_F(Window, ThePictureFitsTheSizeTheWindowReallyHas) {
     w.processEvents();
 }
 
-TEST(DisplayChoice, InvisibleDriversCountOnlyWhenAskedFor) {
-    const struct {
-        const char *driver, *asked;
-        bool unrequested;
-    } cases[] = {{"x11", nullptr, false},       {"offscreen", nullptr, true},
-                 {"dummy", "x11", true},        {"offscreen", "offscreen", false},
-                 {"dummy", "x11,DUMMY", false}, {"offscreen", "wayland,x11", true}};
-    for (const auto &c : cases)
-        EXPECT_EQ(platform::isUnrequestedInvisibleDriver(c.driver, c.asked), c.unrequested) << c.driver;
-}
-
 // Run in a process of its own, without any display: the game must say so instead of running
 // invisibly, and its loops must end.
 TEST(DisplayChoiceDeathTest, WithoutADisplayTheGameSaysSoAndQuits) {

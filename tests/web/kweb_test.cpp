@@ -24,51 +24,42 @@
 
 namespace {
 
-// A deliberately badly behaved HTTP server on a loopback port: it reads one request head per
-// connection, and then does whatever the test asks (answer raw bytes, send without end,
-// trickle). Connections are served one after another on one thread.
+// A deliberately badly behaved HTTP server on a loopback port: for each connection it reads the
+// request head, then does what the test asks (answer raw bytes, send without end, trickle) until the
+// client hangs up; connections are served one after another on a thread of its own.
 class RawServer {
 public:
-    // behaviour runs with the connected socket after the request head has been read.
-    explicit RawServer(std::function<void(int fd, RawServer &)> behaviour)
-        : _behaviour(std::move(behaviour)) {
+    explicit RawServer(std::function<void(int fd)> behaviour) : _behaviour(std::move(behaviour)) {
         sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof(address);
-        if (bind(_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 || listen(_listener, 8) != 0)
-            return;
+        bind(_listener, reinterpret_cast<sockaddr *>(&address), length);
+        listen(_listener, 8);
         getsockname(_listener, reinterpret_cast<sockaddr *>(&address), &length);
         port = ntohs(address.sin_port);
         _thread = std::thread([this] { serve(); });
     }
     // A server that answers every request with the same raw bytes.
-    explicit RawServer(const std::string &raw)
-        : RawServer([raw](int fd, RawServer &) { sendAll(fd, raw); }) {}
+    explicit RawServer(const std::string &raw) : RawServer([raw](int fd) { sendAll(fd, raw); }) {}
     ~RawServer() {
-        stopping = true;
-        if (_thread.joinable())
-            _thread.join();
+        _stopping = true;
+        _thread.join();
         close(_listener);
     }
-
     std::string url(const std::string &target = "/") const {
         return "http://127.0.0.1:" + std::to_string(port) + target;
     }
     static bool sendAll(int fd, const std::string &bytes) {
-        for (size_t sent = 0; sent < bytes.size();) {
-            const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                return false;
-            sent += size_t(n);
-        }
-        return true;
+        ssize_t n = 1;
+        for (size_t sent = 0; sent < bytes.size() && n > 0; sent += size_t(n))
+            n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        return n > 0;
     }
     int port = -1;
-    std::atomic<bool> stopping{false};
     std::atomic<int> connections{0};
 
 private:
     void serve() {
-        while (!stopping) {
+        while (!_stopping) {
             pollfd watch{_listener, POLLIN, 0};
             const int fd = poll(&watch, 1, 20) > 0 ? accept(_listener, nullptr, nullptr) : -1;
             if (fd < 0)
@@ -79,13 +70,13 @@ private:
             for (ssize_t n = 1; n > 0 && head.find("\r\n\r\n") == std::string::npos;)
                 if ((n = recv(fd, buffer, sizeof(buffer), 0)) > 0)
                     head.append(buffer, size_t(n));
-            _behaviour(fd, *this);
+            _behaviour(fd);
             close(fd);
         }
     }
-
-    std::function<void(int fd, RawServer &)> _behaviour;
+    std::function<void(int fd)> _behaviour;
     int _listener = socket(AF_INET, SOCK_STREAM, 0);
+    std::atomic<bool> _stopping{false};
     std::thread _thread;
 };
 
@@ -159,19 +150,17 @@ TEST_F(Web, EveryAnswerReplacesTheLastAndFailuresLeaveNone) {
 // into its own time limit.
 TEST_F(Web, EachBoundEndsTheRequestsOnlyItCouldEnd) {
     KWeb::_connectTimeoutMs = KWeb::_totalTimeoutMs = 3600 * 1000;
-    RawServer endless([](int fd, RawServer &self) {
-        const std::string chunk(65536, 'y');
-        for (bool on = RawServer::sendAll(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
-             on && !self.stopping;)
-            on = RawServer::sendAll(fd, chunk);
+    RawServer endless([](int fd) {
+        for (bool on = RawServer::sendAll(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n"); on;)
+            on = RawServer::sendAll(fd, std::string(65536, 'y'));
     });
     KWeb web;
     EXPECT_EQ(web.callURL(endless.url().c_str(), false), nullptr);
 
     KWeb::_totalTimeoutMs = 700;
-    RawServer trickling([](int fd, RawServer &self) {
+    RawServer trickling([](int fd) {
         RawServer::sendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
-        while (!self.stopping && RawServer::sendAll(fd, "y"))
+        while (RawServer::sendAll(fd, "y"))
             std::this_thread::sleep_for(std::chrono::milliseconds(50)); // 50 s for the whole body
     });
     EXPECT_EQ(web.callURL(trickling.url().c_str(), false), nullptr);
