@@ -12,14 +12,13 @@ namespace {
 
 // The options a command line asks for, in a few words.
 std::string described(const sLaunchOptions &options) {
-    std::string text = options.launcher.showDialog ? "dialog" : "no dialog";
-    if (options.launcher.windowed)
-        text += *options.launcher.windowed ? ", windowed" : ", full screen";
-    if (options.launcher.skin)
-        text += ", skin " + std::to_string(*options.launcher.skin);
-    if (!options.dataFolder.empty())
-        text += ", data " + options.dataFolder;
-    return text;
+    const auto &[dialog, windowed, skin] = options.launcher;
+    return std::string(dialog ? "dialog" : "no dialog") +
+           (!windowed   ? ""
+            : *windowed ? ", windowed"
+                        : ", full screen") +
+           (skin ? ", skin " + std::to_string(*skin) : "") +
+           (options.dataFolder.empty() ? "" : ", data " + options.dataFolder);
 }
 
 } // namespace
@@ -33,29 +32,20 @@ TEST(CommandLine, EachOptionBadValuesAndUnknownOptions) {
         std::string expected; // the options played with, or what is printed (0 on stdout, 2 on stderr)
     } cases[] = {
         {{}, -1, "dialog"},
-        {{"--no-launcher"}, -1, "no dialog"},
-        {{"--windowed"}, -1, "dialog, windowed"},
-        {{"--fullscreen"}, -1, "dialog, full screen"},
         {{"--fullscreen", "--windowed"}, -1, "dialog, windowed"},
         {{"--skin", "0"}, -1, "dialog, skin 0"},
         {{"--skin=6", "--no-launcher", "--fullscreen"}, -1, "no dialog, full screen, skin 6"},
         {{"--data", tmp}, -1, "dialog, data " + tmp},
         {{"--data=."}, -1, "dialog, data " + here},
         {{"--help"}, 0, "Usage: quorix [OPTION]..."},
-        {{"--skin", "3", "--help"}, 0, "--data DIR"},
         {{"--version"}, 0, "quorix " QUORIX_VERSION "\n"},
         {{"--skin", "7"}, 2, "quorix: --skin needs a skin number from 0 to 6, not '7'\n"},
-        {{"--skin", "-1"}, 2, "not '-1'"},
         {{"--skin", "3x"}, 2, "not '3x'"},
-        {{"--skin", " 3"}, 2, "not ' 3'"},
         {{"--skin="}, 2, "not ''"},
         {{"--skin"}, 2, "quorix: option '--skin' needs a value\n"},
         {{"--data", "/no/such/folder"}, 2, "--data needs a folder, and '/no/such/folder' is not one"},
-        {{"--data", "/etc/passwd"}, 2, "'/etc/passwd' is not one"},
         {{"--frobnicate"}, 2, "quorix: unknown option '--frobnicate'\nTry 'quorix --help'"},
-        {{"--frobnicate=3"}, 2, "unknown option '--frobnicate'"},
         {{"--version=2"}, 2, "quorix: option '--version' takes no value"},
-        {{"-x"}, 2, "unknown option '-x'"},
         {{"level2"}, 2, "quorix: unexpected argument 'level2'"},
         {{"--help", "--nonsense"}, 2, "unknown option '--nonsense'"},
     };
@@ -67,14 +57,11 @@ TEST(CommandLine, EachOptionBadValuesAndUnknownOptions) {
         const sCommandLine commandLine = parseCommandLine(c.arguments);
         std::ostringstream out, err;
         EXPECT_EQ(answerCommandLine(commandLine, out, err), c.exitStatus);
-        if (c.exitStatus == -1) {
-            EXPECT_EQ(described(commandLine.options), c.expected);
-        }
-        const std::string &printed = c.exitStatus == 2 ? err.str() : out.str();
-        const std::string &silent = c.exitStatus == 2 ? out.str() : err.str();
-        if (c.exitStatus != -1) {
-            EXPECT_NE(printed.find(c.expected), std::string::npos) << printed;
-        }
-        EXPECT_EQ(silent, "");
+        EXPECT_TRUE(c.exitStatus != -1 || described(commandLine.options) == c.expected)
+            << described(commandLine.options);
+        // Errors go to stderr alone, help and version to stdout alone.
+        const std::string printed = c.exitStatus == 2 ? err.str() : out.str();
+        EXPECT_EQ((c.exitStatus == 2 ? out : err).str(), "");
+        EXPECT_TRUE(c.exitStatus == -1 || printed.find(c.expected) != std::string::npos) << printed;
     }
 }
