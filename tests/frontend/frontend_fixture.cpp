@@ -1,17 +1,12 @@
 #include "frontend_fixture.h"
 
-#include <filesystem>
-
 #include "framework/KSound.h"
 #include "frontend/gemsets.h"
 #include "frontend/menu.h"
-#include "platform/display.h"
 #include "platform/frame_observer.h"
 #include "platform/input.h"
 #include "shell/app.h"
 #include "shell/sounds.h"
-
-namespace fs = std::filesystem;
 
 namespace frontendtest {
 
@@ -26,29 +21,8 @@ KWindowD3D &window() {
     return *theWindow;
 }
 
-void clear() {
-    window().setWorldView(0, 0, 0, 1, true);
-}
-
-std::string ProgramFolder::generated(const std::string &name) {
-    return std::string(QUORIX_DATA_DIR) + "/" + name;
-}
-
-void ProgramFolder::linkData(const std::string &name) const {
-    fs::create_symlink(generated(name), path("data/" + name));
-}
-
-void ProgramFolder::makeFolder(const std::string &name) const {
-    fs::create_directories(path(name));
-}
-
-void ProgramFolder::copyData(const std::string &from, const std::string &to) const {
-    fs::copy_file(generated(from), path(to), fs::copy_options::overwrite_existing);
-}
-
 void FrontEndTest::SetUp() {
-    KWindowD3D &w = window();
-    w._quit = false;
+    window()._quit = false;
     platform::Input::setScripted(true);
     platform::Input::releaseAll();
     platform::Input::setMouse(0, 0);

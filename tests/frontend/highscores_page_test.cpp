@@ -10,6 +10,7 @@
 using namespace frontendtest;
 
 namespace {
+sHighScores *const kTables[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
 const sHighScores kStartTables[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
 constexpr int kRowY[12] = {148, 167, 185, 213, 233, 252, 279, 299, 318, 346, 365, 385};
 constexpr int kRowHeight = 18; // the high-score font's tallest glyph ("1")
@@ -22,29 +23,17 @@ protected:
         folder.linkData("skins");
         folder.linkData("highscalp.tga");
         loadMenuGraphics();
-        score60sec = kStartTables[0];
-        score5Min = kStartTables[1];
-        scoreMillion = kStartTables[2];
-        scoreRelax = kStartTables[3];
+        for (int t = 0; t < 4; t++)
+            *kTables[t] = kStartTables[t];
     }
     Screen page(long tab) {
         clear();
         displayHighscores(tab);
         return grab();
     }
-    // What the high-score font alone draws for a value right-aligned at x 360 in row 0.
-    Screen valueAlone(const char *text) {
-        clear();
-        highscoreText->drawStringFromRight(text, 360, kRowY[0], 0);
-        return grab();
-    }
 };
 
 TEST_F(HighScorePageTest, TabsSelectAndTheStoredTabIsClamped) {
-    auto litTab = [](const Screen &s, int tab) {
-        const int x = 109 + tab * 65;
-        return litPixels(s, x, 113, x + 58, 137);
-    };
     for (auto [stored, shown] : {std::pair{7, 3}, {-2, 0}, {2, 2}}) {
         prefs.scoretab = stored;
         clear();
@@ -52,56 +41,59 @@ TEST_F(HighScorePageTest, TabsSelectAndTheStoredTabIsClamped) {
         EXPECT_EQ(prefs.scoretab, shown);
         const Screen s = grab();
         for (int tab = 0; tab < 4; tab++)
-            EXPECT_EQ(litTab(s, tab) > 0, tab == shown) << "stored " << stored << ", tab " << tab;
+            EXPECT_EQ(litPixels(s, 109 + tab * 65, 113, 167 + tab * 65, 137) > 0, tab == shown)
+                << stored << tab;
     }
     // Pressing over a tab selects it; the bounds are inclusive; hovering without the button does not.
-    DoHighscoreInput(169, 117, true);
-    EXPECT_EQ(prefs.scoretab, 1);
-    DoHighscoreInput(363, 137, false);
-    EXPECT_EQ(prefs.scoretab, 1);
-    DoHighscoreInput(363, 137, true);
-    EXPECT_EQ(prefs.scoretab, 3);
-    DoHighscoreInput(364, 137, true);
-    EXPECT_EQ(prefs.scoretab, 3);
-    DoHighscoreInput(234, 116, true);
-    EXPECT_EQ(prefs.scoretab, 3);
+    const struct {
+        int x, y;
+        bool held;
+        int tab;
+    } presses[] = {{169, 117, true, 1},
+                   {363, 137, false, 1},
+                   {363, 137, true, 3},
+                   {364, 137, true, 3},
+                   {234, 116, true, 3}};
+    for (const auto &p : presses) {
+        DoHighscoreInput(p.x, p.y, p.held);
+        EXPECT_EQ(prefs.scoretab, p.tab) << p.x << "," << p.y;
+    }
 }
 
-TEST_F(HighScorePageTest, MillionTimesAreShownAsHoursMinutesSeconds) {
-    scoreMillion.players[0].score = 3600;
-    const Screen million = page(2);
-    const Screen expected = valueAlone("01:00:00");
-    EXPECT_EQ(differences(million, expected, 200, kRowY[0], 361, kRowY[0] + kRowHeight), 0);
-    EXPECT_GT(litPixels(expected, 200, kRowY[0], 361, kRowY[0] + kRowHeight), 0);
+// Each row shows the value its table holds, as hours:minutes:seconds in the million table and as a
+// plain number elsewhere; row 12 is never drawn; a name without its ending byte shows 31 characters.
+TEST_F(HighScorePageTest, RowsShowTheirNamesAndValuesAsTheModeCountsThem) {
+    const struct {
+        int tab, row;
+        uint32_t value;
+        const char *shown;
+    } rows[] = {{2, 0, 3600, "01:00:00"},
+                {2, 4, 9432, "02:37:12"},
+                {2, 11, 59, "00:00:59"},
+                {0, 0, 3600, "3600"},
+                {3, 11, 987654, "987654"}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.shown);
+        kTables[r.tab]->players[r.row].score = r.value;
+        const Screen drawn = page(r.tab);
+        clear();
+        highscoreText->drawStringFromRight(r.shown, 360, kRowY[r.row], 0);
+        const Screen expected = grab();
+        EXPECT_GT(litPixels(expected, 200, kRowY[r.row], 361, kRowY[r.row] + kRowHeight), 0);
+        EXPECT_EQ(differences(drawn, expected, 200, kRowY[r.row], 361, kRowY[r.row] + kRowHeight), 0);
+    }
 
-    scoreMillion.players[0].score = 59;
-    EXPECT_EQ(differences(page(2), valueAlone("00:00:59"), 200, kRowY[0], 361, kRowY[0] + kRowHeight), 0);
-    // Points tables show plain numbers: the same value is no time there.
-    score60sec.players[0].score = 3600;
-    EXPECT_EQ(differences(page(0), valueAlone("3600"), 200, kRowY[0], 361, kRowY[0] + kRowHeight), 0);
-}
-
-TEST_F(HighScorePageTest, RowTwelveIsNeverDrawn) {
     const Screen before = page(0);
     std::strcpy(score60sec.players[12].name, "zzzzzzzz");
     score60sec.players[12].score = 987654;
-    EXPECT_EQ(differences(before, page(0), 0, 0, 640, 480), 0);
+    EXPECT_EQ(differences(before, page(0), 0, 0, 640, 480), 0) << "row 12 is drawn";
 
-    // Row 11, the last one shown, does change the picture.
-    score60sec.players[11].score = 987654;
-    const Screen changed = page(0);
-    EXPECT_GT(differences(before, changed, 200, kRowY[11], 361, kRowY[11] + kRowHeight), 0);
-    EXPECT_EQ(differences(before, changed, 0, 0, 640, kRowY[11]), 0);
-}
-
-TEST_F(HighScorePageTest, ANameWithoutItsEndingByteShowsThirtyOneCharacters) {
     sHighEntry &row = score60sec.players[0];
     std::memset(row.name, 'w', sizeof(row.name));
     // The value's bytes read as letters too, so a name read past its 32 bytes would draw them.
     row.score = 0x77777777u;
     score60sec.players[1].name[0] = 0;
     const Screen drawn = page(0);
-
     char thirtyOne[32] = {};
     std::memset(thirtyOne, 'w', 31);
     clear();
