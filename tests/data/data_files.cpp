@@ -13,7 +13,8 @@ namespace datatest {
 
 std::optional<Picture> readPicture(const std::filesystem::path &path) {
     platform::DecodedImage image;
-    if (!platform::decodeImageFile(path.c_str(), path.extension() == ".bmp" ? "BMP" : "TGA", image))
+    const std::string type = path.extension() == ".bmp" ? "BMP" : path.extension() == ".png" ? "PNG" : "TGA";
+    if (!platform::decodeImageFile(path.c_str(), type.c_str(), image))
         return std::nullopt;
     return Picture{image.width, image.height, std::move(image.argb)};
 }
@@ -67,16 +68,6 @@ int inkIn(const Picture &p, const layout::Rect &r) {
         for (int x = r.x1; x < r.x2; ++x)
             ink += p.pixel(x, y).a > 128 ? 1 : 0;
     return ink;
-}
-
-std::optional<PngHeader> readPngHeader(const std::filesystem::path &path) {
-    const support::Bytes png = readBytes(path);
-    if (png.size() < 26 || std::memcmp(png.data() + 1, "PNG", 3) != 0)
-        return std::nullopt;
-    const auto be32 = [&png](size_t at) {
-        return png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
-    };
-    return PngHeader{be32(16), be32(20), png[25] == 6};
 }
 
 } // namespace datatest

@@ -22,7 +22,7 @@ inline std::filesystem::path dataDir() {
     return QUORIX_DATA_DIR;
 }
 
-// A TGA or BMP picture (by its extension), read with the game's own decoder.
+// A TGA, BMP or PNG picture (by its extension), read with the game's own decoder.
 std::optional<Picture> readPicture(const std::filesystem::path &path);
 // The same, failing the test when it cannot be read.
 Picture load(const std::filesystem::path &path);
@@ -43,11 +43,4 @@ int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layou
                     int tolerance = 8);
 // Pixels of [x1, x2) x [y1, y2) with alpha above 128.
 int inkIn(const Picture &p, const layout::Rect &r);
-// The width and height a PNG file's header gives, and whether it has an alpha channel (colour type 6).
-struct PngHeader {
-    int width = 0, height = 0;
-    bool rgba = false;
-};
-std::optional<PngHeader> readPngHeader(const std::filesystem::path &path);
-
 } // namespace datatest

@@ -8,16 +8,32 @@
 #include <filesystem>
 #include <string>
 
+#include "framework/KSound.h"
 #include "framework/KWindowD3D.h"
+#include "frontend/gemsets.h"
+#include "frontend/menu.h"
 #include "game/sheet_layout.h"
+#include "platform/frame_observer.h"
+#include "platform/input.h"
+#include "shell/app.h"
 #include "shell/prefs.h"
+#include "shell/sounds.h"
 #include "support/picture.h"
 #include "support/program_folder.h"
 
 namespace frontendtest {
 
 // The game window (also put in fenetre), created headless on first use and kept for the run.
-KWindowD3D &window();
+inline KWindowD3D &window() {
+    static KWindowD3D *theWindow = [] {
+        auto *created = new KWindowD3D;
+        if (!created->createGameWindow(640, 480, 16, true, "Quorix"))
+            ADD_FAILURE() << "no headless window: " << SDL_GetError();
+        return created;
+    }();
+    fenetre = theWindow;
+    return *theWindow;
+}
 // Clears the back buffer to black with the default view.
 inline void clear() {
     window().setWorldView(0, 0, 0, 1, true);
@@ -41,8 +57,9 @@ inline int litPixels(const Screen &screen, const layout::Box &b) {
 // A program folder for one test: data/<name> may link to, or copy, the generated data's entries.
 class ProgramFolder : public support::ProgramFolder {
 public:
+    // Built with append: GCC 12 warns falsely (array-bounds) on a chain of + here.
     static std::string generated(const std::string &name) {
-        return std::string(QUORIX_DATA_DIR) + "/" + name;
+        return std::string(QUORIX_DATA_DIR).append("/").append(name);
     }
     void linkData(const std::string &name) const {
         std::filesystem::create_symlink(generated(name), path("data/" + name));
@@ -60,8 +77,25 @@ public:
 class FrontEndTest : public ::testing::Test {
 protected:
     ProgramFolder folder;
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        window()._quit = false;
+        platform::Input::setScripted(true);
+        platform::Input::releaseAll();
+        platform::Input::setMouse(0, 0);
+        prefs = kDefaultPrefs;
+        oldBt = false;
+        gCurrentMenu = 0;
+        clear();
+    }
+    void TearDown() override {
+        platform::setFrameObserver({});
+        platform::Input::releaseAll();
+        KSound::_playObserver = nullptr;
+        freeMenuGraphics();
+        freeBubbleSet();
+        freeSounds();
+        window()._quit = false;
+    }
 };
 
 } // namespace frontendtest
