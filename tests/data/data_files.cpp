@@ -28,13 +28,13 @@ Picture load(const std::filesystem::path &path) {
 std::optional<Audio> readAudio(const std::filesystem::path &path) {
     Audio audio;
     if (path.extension() == ".wav") {
-        SDL_AudioSpec spec;
+        SDL_AudioSpec wav;
         Uint8 *buffer = nullptr;
         Uint32 length = 0;
-        if (SDL_LoadWAV(path.c_str(), &spec, &buffer, &length) == nullptr)
+        if (SDL_LoadWAV(path.c_str(), &wav, &buffer, &length) == nullptr)
             return std::nullopt;
-        const bool pcm16 = spec.format == AUDIO_S16LSB;
-        audio = {spec.channels, spec.freq, std::vector<int16_t>(length / 2)};
+        const bool pcm16 = wav.format == AUDIO_S16LSB;
+        audio = {wav.channels, wav.freq, std::vector<int16_t>(length / 2)};
         std::memcpy(audio.samples.data(), buffer, length / 2 * 2);
         SDL_FreeWAV(buffer);
         return pcm16 ? std::optional(audio) : std::nullopt;
