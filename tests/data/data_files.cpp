@@ -1,117 +1,73 @@
 #include "data_files.h"
 
+#include <SDL.h>
 #include <vorbis/vorbisfile.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "platform/image_decoder.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-
 namespace datatest {
 
-namespace {
-
-uint32_t le16(const std::vector<uint8_t> &d, size_t at) {
-    return d[at] | (d[at + 1] << 8);
-}
-uint32_t le32(const std::vector<uint8_t> &d, size_t at) {
-    return le16(d, at) | (le16(d, at + 2) << 16);
-}
-
-} // namespace
-
-std::filesystem::path dataDir() {
-    return QUORIX_DATA_DIR;
-}
-
-namespace {
-
-std::optional<Picture> decoded(const std::filesystem::path &path, const char *type) {
+std::optional<Picture> readPicture(const std::filesystem::path &path) {
     platform::DecodedImage image;
-    if (!platform::decodeImageFile(path.c_str(), type, image))
+    const std::string type = path.extension() == ".bmp" ? "BMP" : path.extension() == ".png" ? "PNG" : "TGA";
+    if (!platform::decodeImageFile(path.c_str(), type.c_str(), image))
         return std::nullopt;
     return Picture{image.width, image.height, std::move(image.argb)};
 }
 
-} // namespace
-
-std::optional<Picture> readTga(const std::filesystem::path &path) {
-    return decoded(path, "TGA");
+Picture load(const std::filesystem::path &path) {
+    auto picture = readPicture(path);
+    EXPECT_TRUE(picture.has_value()) << path;
+    return picture.value_or(Picture{});
 }
 
-std::optional<Picture> readBmp(const std::filesystem::path &path) {
-    return decoded(path, "BMP");
-}
-
-std::optional<Audio> readWav(const std::filesystem::path &path) {
-    const support::Bytes d = readBytes(path);
-    if (d.size() < 12 || std::memcmp(d.data(), "RIFF", 4) != 0 || std::memcmp(d.data() + 8, "WAVE", 4) != 0) {
-        return std::nullopt;
-    }
+std::optional<Audio> readAudio(const std::filesystem::path &path) {
     Audio audio;
-    int bits = 0;
-    size_t at = 12;
-    while (at + 8 <= d.size()) {
-        const uint32_t size = le32(d, at + 4);
-        const size_t body = at + 8;
-        if (body + size > d.size()) {
+    if (path.extension() == ".wav") {
+        SDL_AudioSpec wav;
+        Uint8 *buffer = nullptr;
+        Uint32 length = 0;
+        if (SDL_LoadWAV(path.c_str(), &wav, &buffer, &length) == nullptr)
             return std::nullopt;
-        }
-        if (std::memcmp(d.data() + at, "fmt ", 4) == 0 && size >= 16) {
-            if (le16(d, body) != 1) {
-                return std::nullopt; // not PCM
-            }
-            audio.channels = static_cast<int>(le16(d, body + 2));
-            audio.rate = static_cast<int>(le32(d, body + 4));
-            bits = static_cast<int>(le16(d, body + 14));
-        } else if (std::memcmp(d.data() + at, "data", 4) == 0) {
-            if (bits != 16 || audio.channels == 0) {
-                return std::nullopt;
-            }
-            for (size_t i = 0; i + 1 < size; i += 2) {
-                audio.samples.push_back(static_cast<int16_t>(le16(d, body + i)));
-            }
-            return audio;
-        }
-        at = body + size + (size & 1);
+        const bool pcm16 = wav.format == AUDIO_S16LSB;
+        audio = {wav.channels, wav.freq, std::vector<int16_t>(length / 2)};
+        std::memcpy(audio.samples.data(), buffer, length / 2 * 2);
+        SDL_FreeWAV(buffer);
+        return pcm16 ? std::optional(audio) : std::nullopt;
     }
-    return std::nullopt;
-}
-
-std::optional<Audio> readOgg(const std::filesystem::path &path) {
     OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) {
+    if (ov_fopen(path.c_str(), &file) != 0)
         return std::nullopt;
-    }
-    const vorbis_info *info = ov_info(&file, -1);
-    Audio audio;
-    audio.channels = info->channels;
-    audio.rate = static_cast<int>(info->rate);
+    audio.channels = ov_info(&file, -1)->channels;
+    audio.rate = static_cast<int>(ov_info(&file, -1)->rate);
     char buffer[16384];
     int section = 0;
-    for (;;) {
-        const long got = ov_read(&file, buffer, sizeof buffer, 0, 2, 1, &section);
-        if (got < 0) {
-            ov_clear(&file);
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
+    long got = 0;
+    while ((got = ov_read(&file, buffer, sizeof buffer, 0, 2, 1, &section)) > 0) {
         const size_t old = audio.samples.size();
         audio.samples.resize(old + static_cast<size_t>(got) / 2);
         std::memcpy(audio.samples.data() + old, buffer, static_cast<size_t>(got) / 2 * 2);
     }
     ov_clear(&file);
-    return audio;
+    return got == 0 ? std::optional(audio) : std::nullopt;
 }
 
 int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layout::Point atB, int w, int h,
                     int tolerance) {
     return support::differingPixels(a, b, {atA.x, atA.y, atA.x + w, atA.y + h}, atB.x, atB.y, tolerance,
                                     true);
+}
+
+int inkIn(const Picture &p, const layout::Rect &r) {
+    int ink = 0;
+    for (int y = r.y1; y < r.y2; ++y)
+        for (int x = r.x1; x < r.x2; ++x)
+            ink += p.pixel(x, y).a > 128 ? 1 : 0;
+    return ink;
 }
 
 } // namespace datatest

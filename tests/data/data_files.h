@@ -1,5 +1,5 @@
-// Readers for the files of the generated data folder, written for the tests: they check sizes and
-// fail cleanly on anything malformed.
+// Readers for the files of the generated data folder: they check sizes and fail cleanly on anything
+// malformed.
 #pragma once
 
 #include <cstdint>
@@ -14,14 +14,18 @@
 
 namespace datatest {
 
-std::filesystem::path dataDir();
-
 using support::Picture;
 using support::Pixel;
+using support::readBytes;
 
-// A TGA or BMP picture of the data folder, read with the game's own decoder.
-std::optional<Picture> readTga(const std::filesystem::path &path);
-std::optional<Picture> readBmp(const std::filesystem::path &path);
+inline std::filesystem::path dataDir() {
+    return QUORIX_DATA_DIR;
+}
+
+// A TGA, BMP or PNG picture (by its extension), read with the game's own decoder.
+std::optional<Picture> readPicture(const std::filesystem::path &path);
+// The same, failing the test when it cannot be read.
+Picture load(const std::filesystem::path &path);
 
 struct Audio {
     int channels = 0;
@@ -31,15 +35,12 @@ struct Audio {
     double seconds() const { return rate > 0 ? static_cast<double>(frames()) / rate : 0; }
 };
 
-// 16-bit PCM WAV.
-std::optional<Audio> readWav(const std::filesystem::path &path);
-// Ogg Vorbis through libvorbisfile, decoded whole.
-std::optional<Audio> readOgg(const std::filesystem::path &path);
-
-using support::readBytes;
+// 16-bit PCM WAV, or Ogg Vorbis, decoded whole.
+std::optional<Audio> readAudio(const std::filesystem::path &path);
 
 // How many pixels of the two w x h regions differ (any channel by more than `tolerance`).
 int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layout::Point atB, int w, int h,
                     int tolerance = 8);
-
+// Pixels of [x1, x2) x [y1, y2) with alpha above 128.
+int inkIn(const Picture &p, const layout::Rect &r);
 } // namespace datatest

@@ -5,45 +5,71 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <filesystem>
 #include <string>
-#include <vector>
 
+#include "framework/KSound.h"
 #include "framework/KWindowD3D.h"
+#include "frontend/gemsets.h"
+#include "frontend/menu.h"
+#include "game/sheet_layout.h"
+#include "platform/frame_observer.h"
+#include "platform/input.h"
+#include "shell/app.h"
 #include "shell/prefs.h"
+#include "shell/sounds.h"
 #include "support/picture.h"
 #include "support/program_folder.h"
 
 namespace frontendtest {
 
 // The game window (also put in fenetre), created headless on first use and kept for the run.
-KWindowD3D &window();
+inline KWindowD3D &window() {
+    static KWindowD3D *theWindow = [] {
+        auto *created = new KWindowD3D;
+        if (!created->createGameWindow(640, 480, 16, true, "Quorix"))
+            ADD_FAILURE() << "no headless window: " << SDL_GetError();
+        return created;
+    }();
+    fenetre = theWindow;
+    return *theWindow;
+}
+// Clears the back buffer to black with the default view.
+inline void clear() {
+    window().setWorldView(0, 0, 0, 1, true);
+}
 
-// The finished back buffer.
+// The finished back buffer, and its pixels that differ or are not black inside [x1, x2) x [y1, y2).
 using Screen = support::Picture;
 inline Screen grab() {
     return support::backBuffer();
 }
-// Clears the back buffer to black with the default view.
-void clear();
-// Pixels that differ between two pictures inside [x1, x2) x [y1, y2).
 inline int differences(const Screen &a, const Screen &b, int x1, int y1, int x2, int y2) {
     return support::differingPixels(a, b, {x1, y1, x2, y2});
 }
-// Pixels that are not black inside [x1, x2) x [y1, y2).
 inline int litPixels(const Screen &screen, int x1, int y1, int x2, int y2) {
     return support::litPixels(screen, {x1, y1, x2, y2});
 }
+inline int litPixels(const Screen &screen, const layout::Box &b) {
+    return litPixels(screen, b.x1, b.y1, b.x2, b.y2);
+}
 
-// A program folder for one test: data/ holds links to the generated data entries that are asked for.
+// A program folder for one test: data/<name> may link to, or copy, the generated data's entries.
 class ProgramFolder : public support::ProgramFolder {
 public:
-    // Links data/<name> to the generated data's entry of that name.
-    void linkData(const std::string &name) const;
-    void makeFolder(const std::string &name) const;
-    // Copies a generated file to a name of the test folder.
-    void copyData(const std::string &from, const std::string &to) const;
-    static std::string generated(const std::string &name);
+    // Built with append: GCC 12 warns falsely (array-bounds) on a chain of + here.
+    static std::string generated(const std::string &name) {
+        return std::string(QUORIX_DATA_DIR).append("/").append(name);
+    }
+    void linkData(const std::string &name) const {
+        std::filesystem::create_symlink(generated(name), path("data/" + name));
+    }
+    void makeFolder(const std::string &name) const { std::filesystem::create_directories(path(name)); }
+    void copyData(const std::string &from, const std::string &to) const {
+        std::filesystem::create_directories(std::filesystem::path(path(to)).parent_path());
+        std::filesystem::copy_file(generated(from), path(to),
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
 };
 
 // The base of the front-end tests: scripted input with nothing held, the window open and not
@@ -51,8 +77,25 @@ public:
 class FrontEndTest : public ::testing::Test {
 protected:
     ProgramFolder folder;
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        window()._quit = false;
+        platform::Input::setScripted(true);
+        platform::Input::releaseAll();
+        platform::Input::setMouse(0, 0);
+        prefs = kDefaultPrefs;
+        oldBt = false;
+        gCurrentMenu = 0;
+        clear();
+    }
+    void TearDown() override {
+        platform::setFrameObserver({});
+        platform::Input::releaseAll();
+        KSound::_playObserver = nullptr;
+        freeMenuGraphics();
+        freeBubbleSet();
+        freeSounds();
+        window()._quit = false;
+    }
 };
 
 } // namespace frontendtest

@@ -22,7 +22,6 @@ public:
     void write(const std::string &name, const Bytes &bytes) const {
         support::ProgramFolder::write("data/" + name, bytes);
     }
-    bool exists(const std::string &name) const { return support::ProgramFolder::exists("data/" + name); }
     Bytes read(const std::string &name) const { return support::ProgramFolder::read("data/" + name); }
     // Every name in the data folder, to catch temporary files left behind.
     std::vector<std::string> dataEntries() const { return entries("data"); }
