@@ -6,15 +6,6 @@
 
 namespace {
 
-// A move found by the move search, picked among all the legal ones.
-bool findLegalMove(LegalMove *move, unsigned pick) {
-    const std::vector<LegalMove> moves = legalMoves();
-    if (moves.empty())
-        return false;
-    *move = moves[pick % moves.size()];
-    return true;
-}
-
 class SoakTest : public RulesTest {
 protected:
     long framesRun = 0;
@@ -67,17 +58,10 @@ protected:
         }
         // What is left after bonuses and the gift must be one of the line awards.
         const long lineScore = long(score) - long(scoreBefore) - bonusScore - (zapped ? 1000 : 0);
-        const bool isAward = lineScore == 0 || lineScore == 5 * _unitScore || lineScore == 40 * _unitScore ||
-                             lineScore == 320 * _unitScore || lineScore == 640 * _unitScore;
-        if (!isAward)
-            for (long i = 0; i < kBoardCells; i++)
-                if (before[i].fadeSpeed != tokenTable[i].fadeSpeed || before[i].bonusType)
-                    std::printf("cell %ld alive %d->%d fade %g->%g speed %g->%g bonus %d->%d\n", i,
-                                before[i].alive, tokenTable[i].alive, before[i].fade, tokenTable[i].fade,
-                                before[i].fadeSpeed, tokenTable[i].fadeSpeed, before[i].bonusType,
-                                tokenTable[i].bonusType);
-        ASSERT_TRUE(isAward) << "score went from " << scoreBefore << " to " << score << " with bonuses "
-                             << bonusScore;
+        const long awards[] = {0, 5, 40, 320, 640};
+        ASSERT_TRUE(std::any_of(std::begin(awards), std::end(awards),
+                                [&](long award) { return lineScore == award * _unitScore; }))
+            << "score went from " << scoreBefore << " to " << score << " with bonuses " << bonusScore;
     }
 
     void settle() {
@@ -109,8 +93,10 @@ protected:
                 startGame(mode, unsigned(m));
                 continue;
             }
-            LegalMove move{};
-            if (!findLegalMove(&move, unsigned(rand()))) {
+            const std::vector<LegalMove> moves = legalMoves();
+            const unsigned pick = unsigned(rand());
+            LegalMove move = moves.empty() ? LegalMove{} : moves[pick % moves.size()];
+            if (moves.empty()) {
                 if (mode != 3) {
                     frame(0, 0, false); // the input step replaces the board
                     continue;
