@@ -40,9 +40,7 @@ TEST_F(ClockTest, TheTimedModesEndAtTheTickAfterZeroAndAPauseStandsStill) {
         ticks(mode, kFramesPerTick - 1, 1);
         EXPECT_FALSE(gameOver);
         advanceClock(mode, true);
-        EXPECT_TRUE(gameOver);
-        EXPECT_EQ(_realScore, 250);
-        EXPECT_EQ(gameTimer, 0);
+        EXPECT_TRUE(gameOver && _realScore == 250 && gameTimer == 0);
         // A cascade still running after the end counts until the next tick records it again.
         score = 300;
         EXPECT_EQ(ticks(mode, 1), "00:00");
@@ -57,9 +55,7 @@ TEST_F(ClockTest, TheMillionEndsOnlyAboveAMillionAndRecordsTheSeconds) {
     EXPECT_FALSE(gameOver);
     score = 1000001;
     ticks(kModeMillion, 1);
-    EXPECT_TRUE(gameOver);
-    EXPECT_EQ(_realScore, 3);
-    EXPECT_EQ(gameTimer, 3);
+    EXPECT_TRUE(gameOver && _realScore == 3 && gameTimer == 3);
     ticks(kModeMillion, 5);
     EXPECT_EQ(_realScore, 3) << "the result keeps the time of the tick that ended the game";
     resetTimer(kModeMillion);
@@ -81,8 +77,7 @@ TEST_F(ClockTest, RelaxModeShowsTheTimeOfDayAtEachTickAndNeverEnds) {
     EXPECT_EQ(ticks(kModeRelax, 1), "23:59");
     hourOfDay = 0, minuteOfDay = 0;
     EXPECT_EQ(ticks(kModeRelax, 1000), "0:00");
-    EXPECT_EQ(gameTimer, 0);
-    EXPECT_FALSE(gameOver);
+    EXPECT_TRUE(gameTimer == 0 && !gameOver);
 }
 
 TEST_F(ClockTest, AGameStartsWithItsModesUnitsNameAndNoResult) {
@@ -97,8 +92,7 @@ TEST_F(ClockTest, AGameStartsWithItsModesUnitsNameAndNoResult) {
     startGame(kModeSixtySeconds, 7);
     EXPECT_STREQ(gameDescription, "quorix0dif3");
     EXPECT_TRUE(_realScore == 0 && _unitScore == 1 && gameTimer == 60);
-    EXPECT_LT(zapAttack, 0.0f);
-    EXPECT_FALSE(_onlineProcessed);
+    EXPECT_TRUE(zapAttack < 0.0f && !_onlineProcessed);
     // A new game from the button or F1 starts without a result too, in every mode; a replaced board
     // keeps the score and the clock.
     for (long mode = 0; mode < 4; mode++) {

@@ -37,16 +37,13 @@ TEST_F(HintsTest, TheOnlyMoveIsAlwaysTheOneHintedFromEitherCell) {
     EXPECT_GT(hinted[1], 0);
 }
 
-TEST_F(HintsTest, EdgeTrialsTheScratchBoardAndCellsOffTheBoard) {
+TEST_F(HintsTest, EdgeTrialsDeadCellsAndCellsOffTheBoard) {
     // A line already standing makes every cell a hint, the edge's self-swap included.
     tokenAt(0, 0).color = tokenAt(1, 0).color = tokenAt(2, 0).color = 6;
     EXPECT_TRUE(isHint(11, 7) && isHint(0, 0));
-    // The scratch board is the board with two colours exchanged, nothing else.
+    // The trial leaves the board as it was.
     setBoardWithOneMove();
-    EXPECT_TRUE(isAPossibleMatch(10, 3, 11, 3));
-    EXPECT_EQ(calculationTokenTable[3 * 12 + 10].color, 4);
-    EXPECT_EQ(calculationTokenTable[3 * 12 + 11].color, 5);
-    EXPECT_EQ(tokenAt(10, 3).color, 5);
+    EXPECT_TRUE(isAPossibleMatch(10, 3, 11, 3) && tokenAt(10, 3).color == 5);
     tokenAt(8, 3).alive = false; // dead cells never form a line on the scratch board
     EXPECT_FALSE(isThereAPossibilityLeft());
     for (auto [x, y] : {std::pair{-1L, 0L}, {12L, 0L}, {0L, 8L}, {1L << 40, -(1L << 40)}})

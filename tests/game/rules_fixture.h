@@ -21,13 +21,11 @@ public:
     GameEngine engine;
 
     void SetUp() override {
-        gameDifficulty = 1;
+        gameDifficulty = _unitScore = 1;
         _gameMode = kModeSixtySeconds;
-        _unitScore = 1;
         score = 0;
-        _realScore = 0;
+        _realScore = subTimer = 0;
         gameTimer = 60;
-        subTimer = 0;
         gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = false;
         gameOverFade = 0.0f;
         clearZapAttack();
@@ -42,11 +40,7 @@ public:
     }
 
     static FrameInput pointer(long x, long y, bool button) {
-        FrameInput input;
-        input.mouseX = static_cast<int16_t>(x);
-        input.mouseY = static_cast<int16_t>(y);
-        input.leftButton = button;
-        return input;
+        return FrameInput{static_cast<int16_t>(x), static_cast<int16_t>(y), button};
     }
     void startGame(long mode, unsigned seed) {
         engine.begin({mode, gameDifficulty, unitScoreForMode(mode), seed});
