@@ -1,4 +1,4 @@
-// Samples measured in the mixer's output: levels, formats, pan, overlapping plays, lost buffers; the
+// Samples measured in the mixer's output: levels, formats, pan, loops and overlapping plays; the
 // buffers of a sound and the device the sounds share.
 #include "sound/sound_test.h"
 
@@ -138,17 +138,6 @@ TEST_F(SamplePlayTest, PlaysOverlapInRotationWhileOneBufferRestarts) {
         EXPECT_EQ(out.at(46100 + 10), 0.0);
         EXPECT_FALSE(sound.isPlaying());
     }
-}
-
-TEST_F(SamplePlayTest, ALostBufferIsRestoredForTheNextPlay) {
-    KSound sound;
-    ASSERT_TRUE(sound.loadSample(file("flat.wav", constantLevel(0.2, 0.1)).c_str(), 100, false, 1));
-    sound._directSoundBuffer[0]->loseMemory();
-    sound.playSample(); // refused: the buffer is restored and refilled, this play is lost
-    EXPECT_FALSE(sound.isPlaying());
-    EXPECT_EQ(rms(render(1000), 0, 0, 1000), 0.0);
-    sound.playSample();
-    EXPECT_NEAR(rms(render(1000), 0, 0, 1000), 0.1 * std::pow(10.0, tableDecibels(99) / 20), 2e-4);
 }
 
 TEST_F(SamplePlayTest, ASoundHasOneToNineBuffersOnTheDeviceTheSoundsShare) {

@@ -1,10 +1,9 @@
 // Streamed music measured in the mixer's output: the silent start, repeats, the end of a song that does
-// not repeat, master volume changes, restarts and a decoder fault.
+// not repeat, master volume changes and restarts.
 #include "sound/sound_test.h"
 #include "support/wait.h"
 
 #include <cmath>
-#include <cstring>
 
 using namespace soundtest;
 
@@ -126,31 +125,6 @@ TEST_F(StreamTest, AMonoStreamAtAnotherRateIsResampled) {
     EXPECT_GE(firstSound(out), 2 * 8192u - 1) << "(the last silent frame leans towards the next)";
     EXPECT_NEAR(decibels(rms(out, 0, 20000, 40000) / (0.5 / std::sqrt(2.0))), -0.12, 0.2);
     EXPECT_DOUBLE_EQ(rms(out, 0, 20000, 40000), rms(out, 1, 20000, 40000));
-}
-
-TEST_F(StreamTest, ADecoderFaultSilencesAHalfAndRestartsTheSong) {
-    std::vector<uint8_t> bytes = oggImage(song());
-    // Spoil the body of a page in the middle: it fails its check and the decoder reports a hole.
-    std::vector<size_t> pages;
-    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
-        if (std::memcmp(&bytes[i], "OggS", 4) == 0)
-            pages.push_back(i);
-    ASSERT_GE(pages.size(), 5u);
-    for (size_t i = pages[pages.size() / 2] + 30; i < pages[pages.size() / 2 + 1]; ++i)
-        bytes[i] ^= 0x5a;
-    KSound music;
-    ASSERT_TRUE(music.loadStream(dir.write("spoilt.ogg", bytes).c_str()));
-    music.playStream(true);
-    const Output out = render(2 * 44100);
-    EXPECT_TRUE(music.isPlaying());
-    const size_t begin = firstSound(out);
-    const auto gaps = silentRuns(out, begin);
-    ASSERT_FALSE(gaps.empty());
-    auto [from, to] = gaps[0];
-    EXPECT_LT(from - begin, kSongFrames / 2) << "the fault ended the pass early";
-    // What the faulty half had decoded is dropped: the whole half is silent. Then the song starts again.
-    EXPECT_TRUE(to - from >= kHalfFrames && to - from <= 2 * kHalfFrames) << to - from;
-    EXPECT_LT(rms(out, 0, to, to + 2000), 0.2);
 }
 
 TEST_F(StreamTest, ReloadingAPlayingObjectAsAnEffectStopsItsThread) {
