@@ -1,76 +1,72 @@
-// The play screen's frame step, run without a window: the pause, Escape, the New-game button and the
-// game-over panel, frame by frame.
+// The play screen's frame step, run without a window: the pause, Escape, the buttons under the board and
+// the game-over panel, frame by frame.
 #include "rules_fixture.h"
 
-using EngineTest = RulesTest;
-
-namespace {
-FrameInput keys(bool p, bool escape) {
-    FrameInput input;
-    input.keyP = p;
-    input.keyEscape = escape;
-    return input;
-}
-} // namespace
+class EngineTest : public RulesTest {
+protected:
+    static FrameInput keys(bool p, bool escape, bool f1 = false) {
+        FrameInput input;
+        input.keyP = p;
+        input.keyEscape = escape;
+        input.keyF1 = f1;
+        return input;
+    }
+    static FrameInput onButton(long action, bool down) {
+        const sHotSpot &button = hotspots[action];
+        return pointer((button.x1 + button.x2) / 2, (button.y1 + button.y2) / 2, down);
+    }
+};
 
 TEST_F(EngineTest, ThePauseStandsTheBoardAndTheClockUntilPIsPressedAgain) {
     startGame(kModeSixtySeconds, 5);
-    for (int frame = 0; frame < 10; frame++)
-        engine.step({});
-    const long ticks = subTimer;
-    engine.step(keys(true, false));
-    EXPECT_EQ(engine.phase(), ePlayPhase::pausing);
-    engine.step(keys(true, false)); // held: nothing moves
     engine.step({});
-    EXPECT_EQ(engine.phase(), ePlayPhase::paused);
-    sToken board[kBoardCells];
+    sToken board[kBoardCells]; // the hint wobbles on a board that is not paused
     std::memcpy(board, tokenTable, sizeof(tokenTable));
-    for (int frame = 0; frame < 200; frame++) {
-        engine.step({});
-        ASSERT_TRUE(engine.showsPause());
-        ASSERT_FALSE(engine.advancedThisFrame());
+    // P pauses once it is up again, and resumes the same way; nothing moves while it is down or paused.
+    const std::pair<bool, ePlayPhase> frames[] = {{true, ePlayPhase::pausing},  {true, ePlayPhase::pausing},
+                                                  {false, ePlayPhase::paused},  {false, ePlayPhase::paused},
+                                                  {true, ePlayPhase::resuming}, {true, ePlayPhase::resuming}};
+    for (auto [p, phase] : frames) {
+        engine.step(keys(p, false));
+        EXPECT_TRUE(engine.phase() == phase && !engine.advancedThisFrame() && subTimer == 1);
+        EXPECT_TRUE(phase != ePlayPhase::paused || engine.showsPause());
     }
-    EXPECT_EQ(subTimer, ticks);
-    EXPECT_EQ(gameTimer, 60);
     EXPECT_EQ(std::memcmp(board, tokenTable, sizeof(tokenTable)), 0);
-    engine.step(keys(true, false));
-    EXPECT_EQ(engine.phase(), ePlayPhase::resuming);
     engine.step({});
-    EXPECT_EQ(engine.phase(), ePlayPhase::playing);
-    EXPECT_TRUE(engine.advancedThisFrame());
-    EXPECT_EQ(subTimer, ticks + 1);
-
-    // A game that is over cannot be paused.
-    gameOver = true;
+    EXPECT_TRUE(engine.phase() == ePlayPhase::playing && engine.advancedThisFrame() && subTimer == 2);
+    gameOver = true; // a game that is over cannot be paused
     engine.step(keys(true, false));
     EXPECT_EQ(engine.phase(), ePlayPhase::playing);
 }
 
-TEST_F(EngineTest, EscapeLeavesOrInRelaxModeAsksWhetherTheResultEarnsAPlace) {
+// Escape and the Exit button leave; in relax mode they end the game with its score first (Escape only
+// when the result earns a place), and the Exit button's second press leaves.
+TEST_F(EngineTest, EscapeAndExitLeaveButInRelaxModeFirstEndTheGameWithItsScore) {
     const struct {
         long mode;
-        bool earnsAPlace, gameOverAfter, leaves;
-    } cases[] = {{kModeSixtySeconds, true, false, true},
-                 {kModeRelax, false, false, true},
-                 {kModeRelax, true, true, false}};
+        bool escape, earnsAPlace, gameOverAfter;
+    } cases[] = {{kModeSixtySeconds, true, true, false},
+                 {kModeRelax, true, false, false},
+                 {kModeRelax, true, true, true},
+                 {kModeSixtySeconds, false, false, false},
+                 {kModeRelax, false, false, true}};
     for (const auto &c : cases) {
         SetUp();
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << (c.escape ? " Escape" : " Exit"));
         GameEngine judged([&c] { return c.earnsAPlace; });
         judged.begin({c.mode, 1, unitScoreForMode(c.mode), 3});
         judged.step({});
         score = 1234;
-        judged.step(keys(false, true));
-        EXPECT_EQ(judged.phase(), ePlayPhase::escapeHeld);
-        judged.step(keys(false, true));
-        EXPECT_EQ(judged.phase(), ePlayPhase::escapeHeld) << "decided only once Escape is up";
-        judged.step({});
-        EXPECT_EQ(gameOver, c.gameOverAfter) << "mode " << c.mode;
-        EXPECT_EQ(endPlay, c.leaves) << "mode " << c.mode;
-        if (c.mode == kModeRelax) {
-            EXPECT_EQ(_realScore, 1234);
-        }
-        judged.step({});
-        EXPECT_EQ(judged.phase() == ePlayPhase::left, c.leaves);
+        const FrameInput down = c.escape ? keys(false, true) : onButton(kActionExit, true);
+        judged.step(down);
+        judged.step(down);
+        EXPECT_TRUE(!c.escape || judged.phase() == ePlayPhase::escapeHeld) << "decided once Escape is up";
+        judged.step(c.escape ? FrameInput{} : onButton(kActionExit, false));
+        EXPECT_EQ(gameOver, c.gameOverAfter);
+        EXPECT_EQ(endPlay, !c.gameOverAfter);
+        EXPECT_EQ(_realScore, c.mode == kModeRelax ? 1234 : 0);
+        judged.step(c.gameOverAfter && !c.escape ? onButton(kActionExit, true) : FrameInput{});
+        EXPECT_EQ(judged.phase() == ePlayPhase::left, !c.gameOverAfter || !c.escape);
     }
 }
 
@@ -78,17 +74,14 @@ TEST_F(EngineTest, TheNewGameButtonDealsOnceAndTheFrameEndsOnItsRelease) {
     startGame(kModeSixtySeconds, 9);
     engine.step({});
     score = 50;
-    const sHotSpot &button = hotspots[kActionNewGame];
-    const long x = (button.x1 + button.x2) / 2, y = (button.y1 + button.y2) / 2;
-    engine.step(pointer(x, y, true));
+    engine.step(onButton(kActionNewGame, true));
     EXPECT_EQ(engine.phase(), ePlayPhase::newGameHeld);
-    EXPECT_EQ(score, 0u);
-    EXPECT_EQ(subTimer, 0) << "the new game's clock starts again";
+    EXPECT_TRUE(score == 0u && subTimer == 0) << "the new game's clock starts again";
     EXPECT_EQ(timesPlayed(eGameSound::click), 1);
     EXPECT_FALSE(engine.advancedThisFrame());
-    engine.step(pointer(x, y, true));
+    engine.step(onButton(kActionNewGame, true));
     EXPECT_EQ(subTimer, 0) << "the held button stands the game";
-    engine.step(pointer(x, y, false));
+    engine.step(onButton(kActionNewGame, false));
     EXPECT_EQ(engine.phase(), ePlayPhase::playing);
     EXPECT_TRUE(engine.advancedThisFrame());
     EXPECT_EQ(subTimer, 1);
@@ -103,31 +96,9 @@ TEST_F(EngineTest, TheGameOverPanelGrowsInFiftyFramesAndShrinksAwayAfterANewGame
     for (int frame = 0; frame < 10; frame++)
         engine.step({});
     EXPECT_EQ(gameOverFade, 1.0f);
-    FrameInput f1;
-    f1.keyF1 = true;
-    engine.step(f1); // F1 deals a new game: the panel shrinks away
+    engine.step(keys(false, false, true)); // F1 deals a new game: the panel shrinks away
     EXPECT_FALSE(gameOver);
     for (int frame = 0; frame < 50; frame++)
         engine.step({});
     EXPECT_EQ(gameOverFade, 0.0f);
-}
-
-TEST_F(EngineTest, TheExitButtonLeavesButInRelaxModeFirstEndsTheGameWithItsScore) {
-    const sHotSpot &button = hotspots[kActionExit];
-    const long x = (button.x1 + button.x2) / 2, y = (button.y1 + button.y2) / 2;
-    for (long mode : {kModeSixtySeconds, kModeRelax}) {
-        SetUp();
-        startGame(mode, 2);
-        engine.step({});
-        score = 777;
-        engine.step(pointer(x, y, true));
-        engine.step(pointer(x, y, false));
-        EXPECT_EQ(gameOver, mode == kModeRelax) << "mode " << mode;
-        EXPECT_EQ(endPlay, mode != kModeRelax) << "mode " << mode;
-        if (mode == kModeRelax) {
-            EXPECT_EQ(_realScore, 777);
-            engine.step(pointer(x, y, true));
-            EXPECT_TRUE(endPlay) << "the second press leaves";
-        }
-    }
 }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -22,22 +21,17 @@ public:
     GameEngine engine;
 
     void SetUp() override {
-        gameDifficulty = 1;
+        gameDifficulty = _unitScore = 1;
         _gameMode = kModeSixtySeconds;
-        _unitScore = 1;
         score = 0;
-        _realScore = 0;
+        _realScore = subTimer = 0;
         gameTimer = 60;
-        subTimer = 0;
-        gameOver = false;
-        endPlay = false;
+        gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = false;
         gameOverFade = 0.0f;
-        ghighscoreProcessed = false;
-        _onlineProcessed = false;
         clearZapAttack();
-        std::memset(tokenTable, 0, sizeof(tokenTable));
         srand(12345);
         gameSounds.clear();
+        setBoard();
     }
 
     static long timesPlayed(eGameSound sound) {
@@ -46,11 +40,7 @@ public:
     }
 
     static FrameInput pointer(long x, long y, bool button) {
-        FrameInput input;
-        input.mouseX = static_cast<int16_t>(x);
-        input.mouseY = static_cast<int16_t>(y);
-        input.leftButton = button;
-        return input;
+        return FrameInput{static_cast<int16_t>(x), static_cast<int16_t>(y), button};
     }
     void startGame(long mode, unsigned seed) {
         engine.begin({mode, gameDifficulty, unitScoreForMode(mode), seed});
@@ -58,37 +48,23 @@ public:
     void stepFrame(long x, long y, bool button) { engine.step(pointer(x, y, button)); }
     void boardInput(long x, long y, bool button) { engine.doInput(pointer(x, y, button)); }
 
-    // Eight rows of twelve characters: '0'..'6' a resting token of that colour, '.' an empty cell.
-    // Bonus kinds can be added afterwards with tokenAt(x, y).bonusType.
-    static void setBoard(std::initializer_list<const char *> rows) {
+    // Eight rows of twelve characters: '0'..'6' a resting token of that colour, '.' an empty cell, ' ' the
+    // quiet background. Without rows, the background alone: colours 0..3 in 2x2 tiles, no line, no move.
+    static void setBoard(std::vector<std::string> rows = {}) {
+        rows.resize(kBoardRows);
+        for (std::string &row : rows)
+            row.resize(kBoardColumns, ' ');
         std::memset(tokenTable, 0, sizeof(tokenTable));
-        ASSERT_EQ(rows.size(), size_t(kBoardRows));
-        long y = 0;
-        for (const char *row : rows) {
-            ASSERT_EQ(std::strlen(row), size_t(kBoardColumns)) << "row " << y;
+        for (long y = 0; y < kBoardRows; y++)
             for (long x = 0; x < kBoardColumns; x++) {
-                sToken &cell = tokenAt(x, y);
-                if (row[x] == '.')
-                    continue;
-                cell.color = static_cast<int16_t>(row[x] - '0');
-                cell.alive = true;
-                cell.fade = 1.0f;
+                const char c = rows[y][x];
+                tokenAt(x, y) = sToken{};
+                tokenAt(x, y).color = static_cast<int16_t>(c == ' '   ? x % 2 + 2 * (y % 2)
+                                                           : c == '.' ? 0
+                                                                      : c - '0');
+                tokenAt(x, y).alive = c != '.';
+                tokenAt(x, y).fade = c == '.' ? 0.0f : 1.0f;
             }
-            y++;
-        }
-    }
-
-    // A board with no line and no move: colours 0..3 tiled in 2x2 blocks.
-    static void setBoardWithoutMoves() {
-        std::memset(tokenTable, 0, sizeof(tokenTable));
-        for (long y = 0; y < kBoardRows; y++) {
-            for (long x = 0; x < kBoardColumns; x++) {
-                sToken &cell = tokenAt(x, y);
-                cell.color = static_cast<int16_t>((x % 2) + 2 * (y % 2));
-                cell.alive = true;
-                cell.fade = 1.0f;
-            }
-        }
     }
 
     // Still and settled: a line found in the last frame is vanishing at fade 1.0, which the board's own
@@ -102,12 +78,9 @@ public:
 
     static bool hasLineOfThree() {
         for (long y = 0; y < kBoardRows; y++)
-            for (long x = 0; x < kBoardColumns - 2; x++)
-                if (isMatching(x, y, x + 1, y, x + 2, y))
-                    return true;
-        for (long y = 0; y < kBoardRows - 2; y++)
             for (long x = 0; x < kBoardColumns; x++)
-                if (isMatching(x, y, x, y + 1, x, y + 2))
+                if ((x < kBoardColumns - 2 && isMatching(x, y, x + 1, y, x + 2, y)) ||
+                    (y < kBoardRows - 2 && isMatching(x, y, x, y + 1, x, y + 2)))
                     return true;
         return false;
     }
