@@ -129,12 +129,14 @@ TEST(Journey, LeavingFromTheMenuOrMidGameSavesTheChoices) {
     }
 }
 
-// The play screen through the real keys and buttons: a hint refused and then bought and the pause panel
-// covering the board in a 60-second game; then, in the relax mode (where hints are free), the result
-// that counts when the player ends the game, never one left over from an earlier game.
+// The play screen through the real keys and buttons: the selection mark, the lit button, a hint refused
+// and then bought, the pause panel covering the board and the score drawn in a 60-second game; then, in the
+// relax mode (where hints are free), the result that counts when the player ends the game, never one left
+// over from an earlier game.
 TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
     ProgramFolder folder;
-    Picture running, paused;
+    Picture running, selected, lit, paused, scored;
+    const int px = kBoardLeft + kCellSize * 4, py = kBoardTop + kCellSize * 3;
     const layout::Box &newGame = layout::kPlayButtons[0].area, &hint = layout::kPlayButtons[1].area,
                       &exit = layout::kPlayButtons[2].area;
     uint32_t scoreBeforeHint = 0;
@@ -144,7 +146,23 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
             KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
             clickPlay(director.waitUntil("the menu", menuShown))
                 .waitUntil("a still board", boardStill)
-                .act([&](const platform::Frame &frame) { running = frame.pixels(); });
+                .act([](const platform::Frame &) {
+                    for (sToken &cell : tokenTable) // no wobble: only the selection changes the cell
+                        cell.sinus = cell.sinusSpeed = 0.0f;
+                })
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) { running = frame.pixels(); })
+                .click(px + 20, py + 20)
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) {
+                    EXPECT_TRUE(tokenAt(4, 3).selected);
+                    selected = frame.pixels();
+                })
+                .point(centreX(hint), centreY(hint))
+                .wait(2)
+                .act([&](const platform::Frame &frame) { lit = frame.pixels(); });
             // No points yet: the hint is refused with its sound and costs nothing.
             press(director, hint).act([&](const platform::Frame &) {
                 EXPECT_EQ(timesPlayed(snd_nohint), 1);
@@ -159,7 +177,12 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
                     "the game again", [] { return !gamePaused(); }, 10)
                 .playUntil(
                     "enough points for a hint", [] { return score >= 50 && boardStill(); }, 3000)
-                .act([&](const platform::Frame &) { scoreBeforeHint = score; });
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) {
+                    scoreBeforeHint = score;
+                    scored = frame.pixels();
+                });
             press(director, hint).act([&](const platform::Frame &) {
                 EXPECT_EQ(score, scoreBeforeHint - 50);
                 EXPECT_EQ(timesPlayed(snd_hint), 1);
@@ -198,6 +221,16 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
             ASSERT_FALSE(paused.empty());
             EXPECT_GT(differingPixels(running, paused, 71, 90, 575, 426), 50000);
             EXPECT_EQ(differingPixels(running, paused, 0, 430, 340, 480), 0);
+            // The selection mark is drawn one pixel up and left of its cell, and no other cell changes.
+            EXPECT_GT(differingPixels(running, selected, px - 1, py - 1, px + 43, py + 43), 50);
+            EXPECT_EQ(differingPixels(running, selected, 71, 90, px - 2, 426), 0);
+            EXPECT_EQ(differingPixels(running, selected, px + 45, 90, 575, 426), 0);
+            // The button under the pointer is lit, the others are not; the score digits changed from "0".
+            EXPECT_GT(differingPixels(selected, lit, hint.x1, hint.y1, hint.x2 + 1, hint.y2 + 1), 100);
+            EXPECT_EQ(differingPixels(selected, lit, exit.x1, exit.y1, exit.x2 + 1, exit.y2 + 1), 0);
+            const layout::Point digits = layout::kScorePosition;
+            EXPECT_GT(differingPixels(running, scored, digits.x, digits.y, digits.x + 100, digits.y + 26),
+                      50);
         });
     const TableRow best = tableRow(folder.read("data/srelx"), 3);
     EXPECT_EQ(best.name, "pip") << "a name with a 'p' is typed whole: P pauses only a game that is not over";
