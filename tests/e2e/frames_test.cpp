@@ -4,19 +4,17 @@
 // changes the picture, and anything after an expose.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "framework/KMiscTools.h"
 #include "frontend/menu.h"
 #include "game/board.h"
 #include "game/playscreen.h"
 #include "game/rules.h"
-#include "harness.h"
 #include "platform/display.h"
+#include "scripted.h"
+#include "support/temp_folder.h"
 
 using namespace e2e;
 
@@ -56,97 +54,83 @@ bool boardAtRest() {
     return boardStill();
 }
 
-// Plays the script in a child process and writes what the player saw to `path`.
-void playAndRecord(bool drawEveryFrame, const std::string &path) {
-    ProgramFolder folder;
-    runInChild([&] {
-        KMiscTools::setProgramFolder(folder.root().c_str());
-        platform::Display::setDrawEveryFrame(drawEveryFrame);
-        Playthrough seen;
-        Marks &marks = seen.marks;
-        Director director;
-        director.watch([&](const platform::Frame &frame) {
-            seen.frames.push_back({frame.number(), frame.drawn(), hashOf(frame.pixels())});
-        });
-        const auto pictureChanged = [&] {
-            const size_t n = seen.frames.size();
-            return n >= 2 && seen.frames[n - 1].picture != seen.frames[n - 2].picture;
-        };
-        director.seed(20240601)
-            .waitUntil("the menu", menuShown)
-            .click(489, 364)
-            .waitUntil("the game", gameRunning, 200)
-            .waitUntil("a board at rest", boardAtRest)
-            .act([&](const platform::Frame &frame) { marks.stillFrom = frame.number(); })
-            .wait(750)
-            .act([&](const platform::Frame &frame) { marks.stillTo = frame.number(); })
-            // Just after a clock tick, so that nothing else changes the next frame.
-            .waitUntil("a clock tick", pictureChanged, 100)
-            .wait(5)
-            .act([&](const platform::Frame &frame) {
-                marks.exposed = frame.number();
-                SDL_Event exposed{};
-                exposed.type = SDL_WINDOWEVENT;
-                exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
-                exposed.window.windowID = SDL_GetWindowID(platform::Display::window());
-                SDL_PushEvent(&exposed);
-            })
-            .wait(5)
-            .act([&](const platform::Frame &frame) {
-                marks.clicked = frame.number();
-                frame.setMouse(cellX(3), cellY(4));
-                frame.pressButton(platform::MouseButton::Left);
-            })
-            .wait(2)
-            .act([&](const platform::Frame &frame) {
-                frame.releaseButton(platform::MouseButton::Left);
-                frame.setMouse(600, 20);
-            })
-            .wait(5)
-            .act([&](const platform::Frame &frame) {
-                marks.keyed = frame.number();
-                frame.pressKey(SDLK_p, 1); // pause: the board hides under the pause panel
-            })
-            .wait(10)
-            .key(SDLK_p)
-            .wait(10)
-            .key(SDLK_ESCAPE)
-            .waitUntil("the menu", menuReady, 245)
-            .key(SDLK_ESCAPE, 1000);
-        director.run(4000);
-        for (const std::string &failure : director.failures())
-            ADD_FAILURE() << failure;
-
-        std::ofstream out(path);
-        out << marks.stillFrom << ' ' << marks.stillTo << ' ' << marks.exposed << ' ' << marks.clicked << ' '
-            << marks.keyed << '\n';
-        for (const SeenFrame &frame : seen.frames)
-            out << frame.number << ' ' << frame.drawn << ' ' << frame.picture << '\n';
-    });
-}
-
-Playthrough readPlaythrough(const std::string &path) {
+// Plays the script in a child process and returns what the player saw (through a file).
+Playthrough playAndRecord(bool drawEveryFrame, const support::TempFolder &files) {
     Playthrough seen;
+    Marks &marks = seen.marks;
+    ProgramFolder folder;
+    const std::string path = files.path(drawEveryFrame ? "every" : "skipping");
+    const auto mark = [](uint64_t &at) {
+        return [&at](const platform::Frame &frame) { at = frame.number(); };
+    };
+    playScript(
+        folder.root(),
+        [&](Director &director) {
+            platform::Display::setDrawEveryFrame(drawEveryFrame);
+            director.watch([&](const platform::Frame &frame) {
+                seen.frames.push_back({frame.number(), frame.drawn(), hashOf(frame.pixels())});
+            });
+            const auto pictureChanged = [&] {
+                const size_t n = seen.frames.size();
+                return n >= 2 && seen.frames[n - 1].picture != seen.frames[n - 2].picture;
+            };
+            clickPlay(director.seed(20240601).waitUntil("the menu", menuShown))
+                .waitUntil("a board at rest", boardAtRest)
+                .act(mark(marks.stillFrom))
+                .wait(750)
+                .act(mark(marks.stillTo))
+                // Just after a clock tick, so that nothing else changes the next frame.
+                .waitUntil("a clock tick", pictureChanged, 100)
+                .wait(5)
+                .act([&](const platform::Frame &frame) {
+                    marks.exposed = frame.number();
+                    SDL_Event exposed{};
+                    exposed.type = SDL_WINDOWEVENT;
+                    exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+                    exposed.window.windowID = SDL_GetWindowID(platform::Display::window());
+                    SDL_PushEvent(&exposed);
+                })
+                .wait(5)
+                .act([&](const platform::Frame &frame) {
+                    marks.clicked = frame.number();
+                    frame.setMouse(cellX(3), cellY(4));
+                    frame.pressButton(platform::MouseButton::Left);
+                })
+                .wait(2)
+                .act([&](const platform::Frame &frame) {
+                    frame.releaseButton(platform::MouseButton::Left);
+                    frame.setMouse(600, 20);
+                })
+                .wait(5)
+                .act([&](const platform::Frame &frame) {
+                    marks.keyed = frame.number();
+                    frame.pressKey(SDLK_p, 1); // pause: the board hides under the pause panel
+                })
+                .wait(10)
+                .key(SDLK_p)
+                .wait(10)
+                .key(SDLK_ESCAPE)
+                .waitUntil("the menu", menuReady, 245)
+                .key(SDLK_ESCAPE, 1000);
+        },
+        4000,
+        [&](const Director &) {
+            std::ofstream out(path);
+            out << marks.stillFrom << ' ' << marks.stillTo << ' ' << marks.exposed << ' ' << marks.clicked
+                << ' ' << marks.keyed << '\n';
+            for (const SeenFrame &frame : seen.frames)
+                out << frame.number << ' ' << frame.drawn << ' ' << frame.picture << '\n';
+        });
     std::ifstream in(path);
-    Marks &m = seen.marks;
-    in >> m.stillFrom >> m.stillTo >> m.exposed >> m.clicked >> m.keyed;
-    SeenFrame frame;
-    while (in >> frame.number >> frame.drawn >> frame.picture)
+    in >> marks.stillFrom >> marks.stillTo >> marks.exposed >> marks.clicked >> marks.keyed;
+    for (SeenFrame frame; in >> frame.number >> frame.drawn >> frame.picture;)
         seen.frames.push_back(frame);
     return seen;
 }
 
 TEST(Frames, UnchangedFramesAreLeftOutAndThePlayerSeesEveryChangeAtOnce) {
-    char pattern[] = "/tmp/quorix-frames-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string folder = pattern;
-    playAndRecord(false, folder + "/skipping");
-    playAndRecord(true, folder + "/every");
-    const Playthrough skipping = readPlaythrough(folder + "/skipping");
-    const Playthrough every = readPlaythrough(folder + "/every");
-    std::remove((folder + "/skipping").c_str());
-    std::remove((folder + "/every").c_str());
-    std::remove(folder.c_str());
+    const support::TempFolder files("frames");
+    const Playthrough skipping = playAndRecord(false, files), every = playAndRecord(true, files);
 
     // Both runs went the same way, and in every frame the player saw the same picture.
     ASSERT_GT(skipping.marks.keyed, skipping.marks.stillFrom);

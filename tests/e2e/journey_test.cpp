@@ -1,185 +1,239 @@
-// The whole program, from start to quit, played through its screens with the mouse and keyboard.
+// The whole program, from start to quit, played through its screens with the mouse and keyboard: the
+// files it writes, the play screen's keys and buttons, and the relax mode's results.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 
-#include "framework/KMiscTools.h"
 #include "framework/KSound.h"
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
-#include "frontend/options.h"
 #include "game/board.h"
 #include "game/gameover.h"
 #include "game/playscreen.h"
 #include "game/rules.h"
 #include "game/sheet_layout.h"
-#include "harness.h"
+#include "scripted.h"
 #include "shell/prefs.h"
+#include "shell/sounds.h"
+#include "support/temp_folder.h"
 
 using namespace e2e;
+using support::littleEndian;
 
 namespace {
 
-std::vector<unsigned char> bytesOf(const void *record, size_t size) {
-    const auto *bytes = static_cast<const unsigned char *>(record);
-    return {bytes, bytes + size};
+std::vector<unsigned char> bytesOf(const sHighScores &table) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(&table);
+    return {bytes, bytes + sizeof(table)};
 }
 
-std::vector<unsigned char> prefsBytes(std::initializer_list<int32_t> values) {
-    std::vector<unsigned char> bytes;
-    for (int32_t v : values)
-        for (int i = 0; i < 4; i++)
-            bytes.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i)));
-    return bytes;
+Director &press(Director &director, const layout::Box &box, int polls = -1) {
+    return director.click(centreX(box), centreY(box), polls);
 }
 
-std::string rowName(const std::vector<unsigned char> &table, int row) {
-    return std::string(reinterpret_cast<const char *>(table.data()) + 36 * row,
-                       strnlen(reinterpret_cast<const char *>(table.data()) + 36 * row, 32));
+std::vector<const KSound *> played;
+long timesPlayed(const KSound *sound) {
+    return std::count(played.begin(), played.end(), sound);
 }
 
 } // namespace
 
-// Start, set up a game, play a 60-second game to its end, enter a name, see it on the high-score
-// page, change every option, and quit; then compare the files written with what the inputs produce.
+// Set up a game, play a 60-second game to its end, enter a name, see it on the high-score page, change
+// every option, and quit; then compare the files written with what the inputs produce.
 TEST(Journey, SixtySecondGameFromStartToQuit) {
     ProgramFolder folder;
-    runInChild([&] {
-        KMiscTools::setProgramFolder(folder.root().c_str());
-        Director director;
-        Picture scoresBefore, scoresAfter, setupPage, gameFrame;
-        uint32_t scoreAtEnd = 0;
-        std::vector<unsigned char> savedOnEntry;
-
-        director.waitUntil("the menu", menuShown)
-            .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
-            .wait(2)
-            .act([&](const platform::Frame &frame) { scoresBefore = frame.pixels(); })
-            .click(centreX(layout::kPageButtons[0]), centreY(layout::kPageButtons[0]))
-            .click(centreX(layout::kModeRows[0]), centreY(layout::kModeRows[0]))
-            .click(centreX(layout::kDifficultyButtons[2]), centreY(layout::kDifficultyButtons[2]))
-            .point(20, 20)
-            .wait(2)
-            .act([&](const platform::Frame &frame) {
-                EXPECT_EQ(prefs.gameMode, kModeSixtySeconds);
-                EXPECT_EQ(prefs.difficulty, 2);
-                setupPage = frame.pixels();
-            })
-            .click(489, 364) // Play
-            .waitUntil("the game", gameRunning, 200)
-            .wait(5)
-            .act([&](const platform::Frame &frame) {
-                gameFrame = frame.pixels();
-                EXPECT_STREQ(gameDescription, "quorix0dif2");
-                EXPECT_EQ(gameTimer, 60);
-            })
-            .playUntil(
-                "the end of the 60 seconds", [] { return gameOver; }, 6000)
-            .act([&](const platform::Frame &) {
-                EXPECT_EQ(gameTimer, 0);
-                scoreAtEnd = score;
-            })
-            .waitUntil(
-                "the name entry", [] { return gameOverFade >= 1.0f; }, 200)
-            .act([&](const platform::Frame &) {
-                ASSERT_TRUE(isHighScore()) << "a bot's score should beat 20 points in 60 seconds";
-            })
-            .type("zoe")
-            .key(SDLK_BACKSPACE)
-            .type("e")
-            .key(SDLK_RETURN)
-            .waitUntil("the entry to close", nameEntryClosed, 100)
-            .act([&](const platform::Frame &) { savedOnEntry = folder.read("data/s60"); })
-            .click(centreX(layout::kPlayButtons[2].area), centreY(layout::kPlayButtons[2].area)) // exit
-            .waitUntil("the menu again", menuReady, 345)
-            .click(centreX(layout::kPageButtons[3]), centreY(layout::kPageButtons[3]))
-            .wait(2)
-            .act([&](const platform::Frame &frame) { scoresAfter = frame.pixels(); })
-            .click(centreX(layout::kPageButtons[2]), centreY(layout::kPageButtons[2]))
-            .click(300, 209)    // effects slider: position 67
-            .click(250, 235)    // music slider: position 17
-            .click(290, 255, 1) // next tune: the button waits for its release
-            .click(200, 335, 1) // next gem set, likewise
-            .click(200, 156)    // reset the tables
-            .click(centreX(layout::kPageButtons[5]), centreY(layout::kPageButtons[5]));
-        director.run(20000);
-        for (const std::string &failure : director.failures())
-            ADD_FAILURE() << failure;
-        EXPECT_GT(director.frames(), 60u * 75u) << "a 60-second game lasts 61 ticks of 75 frames";
-        std::printf("journey: %lu frames, final score %u\n", (unsigned long)director.frames(), scoreAtEnd);
-
-        // The name was saved as soon as it was entered, in the difficulty-2 group.
-        ASSERT_EQ(savedOnEntry.size(), 468u);
-        bool found = false;
-        for (int row = 6; row < 9; row++)
-            if (rowName(savedOnEntry, row) == "zoe") {
-                found = true;
-                uint32_t value = 0;
-                std::memcpy(&value, savedOnEntry.data() + 36 * row + 32, 4);
-                EXPECT_EQ(value, uint32_t(_realScore));
-                EXPECT_GE(value, scoreAtEnd);
-            }
-        EXPECT_TRUE(found) << "zoe is not in the saved table";
-
-        // The 60-second tab shows the new row in the difficulty-2 block and nothing else changed.
-        ASSERT_FALSE(scoresBefore.empty());
-        ASSERT_FALSE(scoresAfter.empty());
-        EXPECT_GT(differingPixels(scoresBefore, scoresAfter, 105, 279, 365, 336), 20);
-        EXPECT_EQ(differingPixels(scoresBefore, scoresAfter, 105, 148, 365, 270), 0);
-
-        // The play screen showed the board.
-        ASSERT_FALSE(gameFrame.empty());
-        EXPECT_GT(differingPixels(gameFrame, setupPage, 71, 90, 575, 426), 100000);
-    });
-
-    // After the reset the tables on disk are the reset tables, and prefs.raw holds every choice.
-    EXPECT_EQ(folder.read("data/s60"), bytesOf(&bscore60sec, sizeof(bscore60sec)));
-    EXPECT_EQ(folder.read("data/s5mn"), bytesOf(&bscore5Min, sizeof(bscore5Min)));
-    EXPECT_EQ(folder.read("data/smil"), bytesOf(&bscoreMillion, sizeof(bscoreMillion)));
-    EXPECT_EQ(folder.read("data/srelx"), bytesOf(&bscoreRelax, sizeof(bscoreRelax)));
-    EXPECT_EQ(folder.read("prefs.raw"), prefsBytes({67, 17, 0, 2, 0, 1, 1}));
-}
-
-// Escape in the menu ends the program at once; the settings and tables are still saved.
-TEST(Journey, EscapeFromTheMenu) {
-    ProgramFolder folder;
-    runInChild([&] {
-        KMiscTools::setProgramFolder(folder.root().c_str());
-        Director director;
-        uint64_t framesAtEscape = 0;
-        director.waitUntil("the menu", menuShown).act([&](const platform::Frame &frame) {
-            framesAtEscape = frame.number();
-            frame.pressKey(SDLK_ESCAPE, 1000);
+    Picture scoresBefore, scoresAfter;
+    playScript(
+        folder.root(),
+        [&](Director &director) {
+            press(director.waitUntil("the menu", menuShown), layout::kPageButtons[3])
+                .wait(2)
+                .act([&](auto &frame) { scoresBefore = frame.pixels(); });
+            press(press(press(director, layout::kPageButtons[0]), layout::kModeRows[0]),
+                  layout::kDifficultyButtons[2]);
+            clickPlay(director)
+                .playUntil(
+                    "the end of the 60 seconds", [] { return gameOver; }, 6000)
+                .waitUntil(
+                    "the name entry", [] { return gameOverFade >= 1.0f; }, 200)
+                .act([&](const platform::Frame &) {
+                    EXPECT_EQ(gameTimer, 0);
+                    ASSERT_TRUE(isHighScore()) << "a bot's score should beat 20 points in 60 seconds";
+                })
+                .type("zoe")
+                .key(SDLK_BACKSPACE)
+                .type("e")
+                .key(SDLK_RETURN)
+                .waitUntil("the entry to close", nameEntryClosed, 100)
+                .act([&](const platform::Frame &) {
+                    // Saved as soon as it was entered, in the difficulty-2 group, with the game's result.
+                    const std::vector<unsigned char> table = folder.read("data/s60");
+                    int rows = 0;
+                    for (int row = 6; row < 9; row++)
+                        rows += tableRow(table, row).name == "zoe" &&
+                                tableRow(table, row).value == uint32_t(_realScore);
+                    EXPECT_EQ(rows, 1) << "zoe's row in the saved table";
+                });
+            press(director, layout::kPlayButtons[2].area).waitUntil("the menu again", menuReady, 345);
+            press(director, layout::kPageButtons[3]).wait(2).act([&](auto &frame) {
+                scoresAfter = frame.pixels();
+            });
+            press(director, layout::kPageButtons[2])
+                .click(300, 209)    // effects slider: position 67
+                .click(250, 235)    // music slider: position 17
+                .click(290, 255, 1) // next tune: the button waits for its release
+                .click(200, 335, 1) // next gem set, likewise
+                .click(200, 156);   // reset the tables
+            press(director, layout::kPageButtons[5]);
+        },
+        20000,
+        [&](const Director &) {
+            // The 60-second tab showed the new row in the difficulty-2 block and nothing else changed.
+            ASSERT_FALSE(scoresAfter.empty());
+            EXPECT_GT(differingPixels(scoresBefore, scoresAfter, 105, 279, 365, 336), 20);
+            EXPECT_EQ(differingPixels(scoresBefore, scoresAfter, 105, 148, 365, 270), 0);
         });
-        director.run(2000);
-        for (const std::string &failure : director.failures())
-            ADD_FAILURE() << failure;
-        EXPECT_EQ(director.frames(), framesAtEscape) << "a frame was presented after Escape";
-    });
-    EXPECT_EQ(folder.read("prefs.raw"), prefsBytes({100, 100, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(folder.read("data/s60"), bytesOf(&score60sec, sizeof(score60sec)));
-    EXPECT_EQ(folder.read("data/srelx"), bytesOf(&scoreRelax, sizeof(scoreRelax)));
+    // After the reset the tables on disk are the reset tables, and prefs.raw holds every choice.
+    EXPECT_EQ(folder.read("data/s60"), bytesOf(bscore60sec));
+    EXPECT_EQ(folder.read("data/s5mn"), bytesOf(bscore5Min));
+    EXPECT_EQ(folder.read("data/smil"), bytesOf(bscoreMillion));
+    EXPECT_EQ(folder.read("data/srelx"), bytesOf(bscoreRelax));
+    EXPECT_EQ(folder.read("prefs.raw"), littleEndian({67, 17, 0, 2, 0, 1, 1}));
 }
 
-// Closing the window in the middle of a game ends the program cleanly and saves the choices.
-TEST(Journey, WindowClosedMidGame) {
+// Escape in the menu, or the window closed in the middle of a game, ends the program cleanly and saves
+// the choices and the tables.
+TEST(Journey, LeavingFromTheMenuOrMidGameSavesTheChoices) {
+    for (bool midGame : {false, true}) {
+        SCOPED_TRACE(midGame ? "the window closed mid-game" : "Escape in the menu");
+        ProgramFolder folder;
+        playScript(
+            folder.root(),
+            [&](Director &director) {
+                director.waitUntil("the menu", menuShown);
+                if (!midGame) {
+                    director.key(SDLK_ESCAPE, 1000);
+                    return;
+                }
+                clickPlay(press(press(director, layout::kModeRows[1]), layout::kDifficultyButtons[3]))
+                    .act([](const platform::Frame &) { EXPECT_EQ(gameTimer, 300); })
+                    .playUntil(
+                        "some points", [] { return score > 0; }, 2000)
+                    .closeWindow();
+            },
+            6000);
+        EXPECT_EQ(folder.read("prefs.raw"), midGame ? littleEndian({100, 100, 1, 3, 0, 0, 0})
+                                                    : littleEndian({100, 100, 0, 1, 0, 0, 0}));
+        EXPECT_EQ(folder.read("data/s5mn"), bytesOf(score5Min));
+        EXPECT_EQ(folder.read("data/srelx"), bytesOf(scoreRelax));
+    }
+}
+
+// The play screen through the real keys and buttons: the selection mark, the lit button, a hint refused
+// and then bought, the pause panel covering the board and the score drawn in a 60-second game; then, in the
+// relax mode (where hints are free), the result that counts when the player ends the game, never one left
+// over from an earlier game.
+TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
     ProgramFolder folder;
-    runInChild([&] {
-        KMiscTools::setProgramFolder(folder.root().c_str());
-        Director director;
-        director.waitUntil("the menu", menuShown)
-            .click(centreX(layout::kModeRows[1]), centreY(layout::kModeRows[1]))
-            .click(centreX(layout::kDifficultyButtons[3]), centreY(layout::kDifficultyButtons[3]))
-            .click(489, 364)
-            .waitUntil("the game", gameRunning, 200)
-            .act([](const platform::Frame &) { EXPECT_EQ(gameTimer, 300); })
-            .playUntil(
-                "some points", [] { return score > 0; }, 2000)
-            .closeWindow();
-        director.run(6000);
-        for (const std::string &failure : director.failures())
-            ADD_FAILURE() << failure;
-    });
-    EXPECT_EQ(folder.read("prefs.raw"), prefsBytes({100, 100, 1, 3, 0, 0, 0}));
-    EXPECT_EQ(folder.read("data/s5mn"), bytesOf(&score5Min, sizeof(score5Min)));
+    Picture running, selected, lit, paused, scored;
+    const int px = kBoardLeft + kCellSize * 4, py = kBoardTop + kCellSize * 3;
+    const layout::Box &newGame = layout::kPlayButtons[0].area, &hint = layout::kPlayButtons[1].area,
+                      &exit = layout::kPlayButtons[2].area;
+    uint32_t scoreBeforeHint = 0;
+    playScript(
+        folder.root(),
+        [&](Director &director) {
+            KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
+            clickPlay(director.waitUntil("the menu", menuShown))
+                .waitUntil("a still board", boardStill)
+                .act([](const platform::Frame &) {
+                    for (sToken &cell : tokenTable) // no wobble: only the selection changes the cell
+                        cell.sinus = cell.sinusSpeed = 0.0f;
+                })
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) { running = frame.pixels(); })
+                .click(px + 20, py + 20)
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) {
+                    EXPECT_TRUE(tokenAt(4, 3).selected);
+                    selected = frame.pixels();
+                })
+                .point(centreX(hint), centreY(hint))
+                .wait(2)
+                .act([&](const platform::Frame &frame) { lit = frame.pixels(); });
+            // No points yet: the hint is refused with its sound and costs nothing.
+            press(director, hint).act([&](const platform::Frame &) {
+                EXPECT_EQ(timesPlayed(snd_nohint), 1);
+                EXPECT_EQ(timesPlayed(snd_hint), 0);
+            });
+            director.point(600, 20)
+                .key(SDLK_p)
+                .waitUntil("the pause", gamePaused, 3)
+                .act([&](const platform::Frame &frame) { paused = frame.pixels(); })
+                .key(SDLK_p)
+                .waitUntil(
+                    "the game again", [] { return !gamePaused(); }, 10)
+                .playUntil(
+                    "enough points for a hint", [] { return score >= 50 && boardStill(); }, 3000)
+                .point(600, 20)
+                .wait(2)
+                .act([&](const platform::Frame &frame) {
+                    scoreBeforeHint = score;
+                    scored = frame.pixels();
+                });
+            press(director, hint).act([&](const platform::Frame &) {
+                EXPECT_EQ(score, scoreBeforeHint - 50);
+                EXPECT_EQ(timesPlayed(snd_hint), 1);
+                EXPECT_TRUE(std::any_of(std::begin(tokenTable), std::end(tokenTable), [](const sToken &cell) {
+                    return cell.sinusSpeed > 0.0f;
+                })) << "the hinted gems wobble";
+            });
+            // A big score copied by a tick, then a new game: its Escape judges 0 points, not those, and
+            // leaves at once.
+            clickPlay(
+                press(director.key(SDLK_ESCAPE).waitUntil("the menu", menuReady, 145), layout::kModeRows[3]))
+                .act([](const platform::Frame &) { score = 100000; })
+                .waitUntil(
+                    "a tick to copy it", [] { return _realScore == 100000; }, 80);
+            press(director, newGame, 2)
+                .act([](const platform::Frame &) { EXPECT_EQ(_realScore, 0); })
+                .key(SDLK_ESCAPE)
+                .waitUntil("the menu", menuReady, 50);
+            // Points scored within the second before Exit still count: the name entry opens.
+            clickPlay(director).act([](const platform::Frame &) {
+                score = 5000;
+                subTimer = 0;
+            });
+            press(director, exit)
+                .waitUntil(
+                    "the name entry", [] { return gameOver && gameOverFade >= 1.0f && !ghighscoreProcessed; },
+                    80)
+                .type("pipkins and the peppers")
+                .key(SDLK_RETURN)
+                .waitUntil("the entry to close", nameEntryClosed, 100);
+            press(director, exit).waitUntil("the menu", menuReady, 145).key(SDLK_ESCAPE, 1000);
+        },
+        10000,
+        [&](const Director &) {
+            // The pause panel covers the board; the buttons and the score box stay.
+            ASSERT_FALSE(paused.empty());
+            EXPECT_GT(differingPixels(running, paused, 71, 90, 575, 426), 50000);
+            EXPECT_EQ(differingPixels(running, paused, 0, 430, 340, 480), 0);
+            // The selection mark is drawn one pixel up and left of its cell, and no other cell changes.
+            EXPECT_GT(differingPixels(running, selected, px - 1, py - 1, px + 43, py + 43), 50);
+            EXPECT_EQ(differingPixels(running, selected, 71, 90, px - 2, 426), 0);
+            EXPECT_EQ(differingPixels(running, selected, px + 45, 90, 575, 426), 0);
+            // The button under the pointer is lit, the others are not; the score digits changed from "0".
+            EXPECT_GT(differingPixels(selected, lit, hint.x1, hint.y1, hint.x2 + 1, hint.y2 + 1), 100);
+            EXPECT_EQ(differingPixels(selected, lit, exit.x1, exit.y1, exit.x2 + 1, exit.y2 + 1), 0);
+            const layout::Point digits = layout::kScorePosition;
+            EXPECT_GT(differingPixels(running, scored, digits.x, digits.y, digits.x + 100, digits.y + 26),
+                      50);
+        });
+    const TableRow best = tableRow(folder.read("data/srelx"), 3);
+    // A name with a "p" in it is typed whole (P pauses only a game that is not over), up to 18 letters.
+    EXPECT_EQ(best.name, "pipkins and the pe");
+    EXPECT_EQ(best.value, 5000u);
 }

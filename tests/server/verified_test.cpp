@@ -1,31 +1,19 @@
 // Verified world scores: a game sent with its replay is played back by quorix-verify and ranked only
 // when it ends as claimed; refusals store nothing; the replay of a verified row can be downloaded.
 #include "recorded_game.h"
+#include "support/http_request_server.h"
 #include "support/scored.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 using namespace scored;
+using support::Answer;
 
 namespace {
 
-struct Answer {
-    int status = -1;
-    std::string body;
-};
-
 Answer send(int port, const std::string &method, const std::string &target, const std::string &body = "") {
-    httplib::Client client("127.0.0.1", port);
-    client.set_read_timeout(30);
-    httplib::Request request;
-    request.method = method;
-    request.path = target;
-    request.body = body;
-    if (!body.empty())
-        request.headers.emplace("Content-Type", "application/octet-stream");
-    httplib::Result result = client.send(request);
-    return result ? Answer{result->status, result->body} : Answer{};
+    return support::request(port, target, method, body);
 }
 
 std::string bytesOf(const replay::Replay &game) {
@@ -105,15 +93,6 @@ TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAnd
     const PlaybackOutcome cut = playBack(unfinished);
     unfinished.header.finalScore = cut.score;
     unfinished.header.result = static_cast<int32_t>(cut.result);
-    replay::Replay otherRules = game;
-    otherRules.header.rulesVersion = replay::kRulesVersion + 1;
-    std::string billion = bytesOf(game);
-    for (int i = 0; i < 4; ++i)
-        billion[16 + i] = static_cast<char>((1000000000u >> (8 * i)) & 0xff);
-    std::mt19937 random(5);
-    std::string noise(3000, '\0');
-    for (char &byte : noise)
-        byte = static_cast<char>(random());
     const std::string whole = bytesOf(game);
 
     struct Case {
@@ -131,11 +110,8 @@ TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAnd
         {"the first click left out", "quorix0dif1", claimed, bytesOf(late), 422, "the replay says"},
         {"not over yet", "quorix0dif1", static_cast<uint32_t>(cut.result), bytesOf(unfinished), 422,
          "before the game is over"},
-        {"other rules", "quorix0dif1", claimed, bytesOf(otherRules), 422, "played by rules"},
-        {"a billion frames", "quorix0dif1", claimed, billion, 422, "1000000000 frames"},
-        {"truncated", "quorix0dif1", claimed, whole.substr(0, whole.size() - 3), 422, "frame"},
+        // Damaged files (the replay file's own tests try every kind) are refused with the reader's reason.
         {"trailing bytes", "quorix0dif1", claimed, whole + "xyz", 422, "after the last frame"},
-        {"random bytes", "quorix0dif1", claimed, noise, 422, "not a Quorix replay"},
         {"no replay", "quorix0dif1", claimed, "", 400, "missing"},
         {"too large", "quorix0dif1", claimed, std::string(kMaxReplayBytes + 1, 'Q'), 413, ""},
         {"a relax game", "quorix3dif1", claimed, whole, 400, ""},
@@ -145,9 +121,8 @@ TEST_P(VerifiedScores, ReplaysThatDoNotProveTheClaimAreRefusedWithTheirReasonAnd
         EXPECT_EQ(answer.status, test.status) << test.name << ": " << answer.body;
         EXPECT_NE(answer.body.find(test.reason), std::string::npos) << test.name << ": " << answer.body;
     }
-    for (int mode = 0; mode < kModes; ++mode)
-        for (int difficulty = 0; difficulty < kDifficulties; ++difficulty)
-            EXPECT_EQ(server.store->count(GameId{mode, difficulty}), 0);
+    for (GameId game : rankedGames())
+        EXPECT_EQ(server.store->count(game), 0) << game.name();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, VerifiedScores, ::testing::Values(Backend::Sqlite, Backend::Postgres),
