@@ -178,6 +178,15 @@ void updateGameOver(bool advanced) {
     runNameEntry();
 }
 
+void updateWatchedGameOver(bool advanced) {
+    if (!advanced)
+        return;
+    panel = {};
+    if (gameOver && _gameMode != kModeRelax && surf_gameover && surf_gameover->_surface &&
+        gameOverFade > 0.0f)
+        panel = {surf_gameover, gameOverPosition(surf_gameover), gameOverFade, gameOverFade};
+}
+
 void closeGameOverPanel() {
     panel = {};
 }

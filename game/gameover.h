@@ -17,6 +17,9 @@ bool isHighScore();
 // out, closes at once in relax mode and, at full size, takes the name (a UI layer over the step: the
 // keys it reads are not the step's input). A frame that only waits for a release leaves it standing.
 void updateGameOver(bool advanced);
+// The panel's part of a frame of a game watched again: the game-over panel grows as in a game without a
+// place in the tables; no name is asked for and no table or server is asked (relax mode shows none).
+void updateWatchedGameOver(bool advanced);
 // Draws the panel (and the name being typed) as updateGameOver left it.
 void displayGameOver();
 // Forgets the panel of an earlier game: its pictures were freed with that game.

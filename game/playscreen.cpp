@@ -318,7 +318,7 @@ void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
     gDealingHook = keepWindowAnswering;
     gGameUnderWay = &engine;
     engine.begin(setup);
-    // A replay watched never works the panel out: the last game's must not stay, pictures freed.
+    // The last game's panel must not stay: its pictures were freed with it.
     closeGameOverPanel();
     if (!watched)
         recorder.begin(setup);
@@ -352,7 +352,9 @@ void doTheGame(long gameMode, const replay::Replay *replayToWatch) {
                 break;
         }
         // The name entry and the score server belong to the game played, not to one watched.
-        if (!watched)
+        if (watched)
+            updateWatchedGameOver(stepping && engine.advancedThisFrame());
+        else
             updateGameOver(stepping && engine.advancedThisFrame());
         drawPlayScreen(engine, input);
         // Escape is decided once it is up, after the frame is drawn and before it is shown.
