@@ -37,10 +37,11 @@ inline uint64_t frameState() {
 }
 
 // A player who moves the pointer about, plays a legal move whenever the board is still, asks for a
-// hint now and then, pauses once, and in relax mode ends the game with Escape.
+// hint now and then, pauses once, and in relax mode ends the game with Escape. Between two clicks it
+// waits fewer than maxWaitFrames frames: 12 is far faster than any person, 90 a quick player's pace.
 class BotPlayer {
 public:
-    explicit BotPlayer(unsigned seed) : random_(seed) {}
+    explicit BotPlayer(unsigned seed, unsigned maxWaitFrames = 12) : random_(seed), maxWait_(maxWaitFrames) {}
 
     FrameInput next(long frame, long lastFrame) {
         FrameInput input;
@@ -67,7 +68,7 @@ public:
             input.mouseY = static_cast<int16_t>(y_ = std::clamp<long>(y_, -30, 510));
             return input;
         }
-        waitFrames_ = random_() % 12;
+        waitFrames_ = random_() % maxWait_;
         pressFrames_ = 1 + random_() % 3;
         const std::vector<LegalMove> moves = legalMoves();
         if (random_() % 40 == 0 || moves.empty()) {
@@ -87,6 +88,7 @@ public:
 
 private:
     std::mt19937 random_;
+    unsigned maxWait_;
     long x_ = 320, y_ = 240;
     unsigned waitFrames_ = 0, pressFrames_ = 0, clicks_ = 0;
 };
@@ -97,14 +99,15 @@ struct Recorded {
 };
 
 // Plays a game as the play screen does, recording it; in relax mode the judge says yes.
-inline Recorded playAndRecord(long mode, long difficulty, unsigned seed, long frames) {
+inline Recorded playAndRecord(long mode, long difficulty, unsigned seed, long frames,
+                              unsigned maxWaitFrames = 12) {
     bool judged = false;
     GameEngine engine([&] { return judged = true; });
     ReplayRecorder recorder;
     const GameSetup setup{mode, difficulty, unitScoreForMode(mode), seed};
     engine.begin(setup);
     recorder.begin(setup);
-    BotPlayer bot(seed);
+    BotPlayer bot(seed, maxWaitFrames);
     Recorded recorded;
     for (long frame = 0; frame < frames && engine.phase() != ePlayPhase::left; ++frame) {
         // What the play screen does with the input: the recording's own, pointer held to the picture.
