@@ -36,28 +36,25 @@ Picture solid(int width, int height, uint32_t argb) {
     return {width, height, std::vector<uint32_t>(size_t(width) * height, argb)};
 }
 
-namespace {
-
-// Little-endian fields of `bytes` bytes each.
-void put(std::vector<uint8_t> &out, std::initializer_list<uint32_t> values, int bytes) {
-    for (uint32_t v : values)
+Bytes writePicture(const std::string &path, const Picture &picture, int tgaBits, bool rle, bool topDown) {
+    if (path.ends_with(".png") || path.ends_with(".bmp")) {
+        SDL_Surface *surface = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<uint32_t *>(picture.argb.data()), picture.width, picture.height, 32, picture.width * 4,
+            SDL_PIXELFORMAT_ARGB8888);
+        SDL_Surface *rgb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_BGR24, 0);
+        EXPECT_EQ(
+            path.ends_with(".png") ? IMG_SavePNG(surface, path.c_str()) : SDL_SaveBMP(rgb, path.c_str()), 0);
+        SDL_FreeSurface(rgb);
+        SDL_FreeSurface(surface);
+        return support::readBytes(path);
+    }
+    Bytes out{0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    auto put = [&out](uint32_t value, int bytes) { // little-endian
         for (int i = 0; i < bytes; ++i)
-            out.push_back(uint8_t(v >> (8 * i)));
-}
-
-SDL_Surface *surfaceOf(const Picture &picture) {
-    return SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t *>(picture.argb.data()), picture.width,
-                                              picture.height, 32, picture.width * 4,
-                                              SDL_PIXELFORMAT_ARGB8888);
-}
-
-} // namespace
-
-void writeTGA(const std::string &path, const Picture &picture, int bitsPerPixel, bool rle, bool topDown) {
-    std::vector<uint8_t> out{0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    put(out, {uint32_t(picture.width), uint32_t(picture.height)}, 2);
-    out.push_back(uint8_t(bitsPerPixel));
-    out.push_back(uint8_t((bitsPerPixel == 32 ? 8 : 0) | (topDown ? 0x20 : 0)));
+            out.push_back(uint8_t(value >> (8 * i)));
+    };
+    put(picture.width | picture.height << 16, 4);
+    put(tgaBits | (tgaBits == 32 ? 8 : 0) << 8 | (topDown ? 0x20 : 0) << 8, 2);
     for (int row = 0; row < picture.height; ++row) {
         const int y = topDown ? row : picture.height - 1 - row;
         // Runs of equal pixels become run packets, everything else one-pixel raw packets.
@@ -66,29 +63,15 @@ void writeTGA(const std::string &path, const Picture &picture, int bitsPerPixel,
                 ++run;
             if (rle)
                 out.push_back(uint8_t(run > 1 ? 0x80 | (run - 1) : 0));
-            put(out, {picture.at(x, y)}, bitsPerPixel / 8);
+            put(picture.at(x, y), tgaBits / 8);
         }
     }
     writeBytes(path, out);
-}
-
-void writeBMP(const std::string &path, const Picture &picture) {
-    SDL_Surface *surface = surfaceOf(picture);
-    SDL_Surface *rgb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_BGR24, 0);
-    SDL_SaveBMP(rgb, path.c_str());
-    SDL_FreeSurface(rgb);
-    SDL_FreeSurface(surface);
-}
-
-bool writePNG(const std::string &path, const Picture &picture) {
-    SDL_Surface *surface = surfaceOf(picture);
-    const bool saved = surface != nullptr && IMG_SavePNG(surface, path.c_str()) == 0;
-    SDL_FreeSurface(surface);
-    return saved;
+    return out;
 }
 
 bool load(KGraphicD3D &into, const std::string &name, const Picture &picture) {
-    writeTGA(scratch(name), picture, 32, false);
+    writePicture(scratch(name), picture);
     return into.loadPicture(scratch(name).c_str(), true, true);
 }
 
@@ -101,12 +84,9 @@ void clearScreen(uint32_t rgb) {
 
 void expectPixels(std::initializer_list<Probe> probes, int tolerance) {
     const Picture screen = backBuffer();
-    for (const Probe &p : probes) {
-        const Picture want{1, 1, {p.rgb}};
-        EXPECT_EQ(support::differingPixels(screen, want, {p.x, p.y, p.x + 1, p.y + 1}, 0, 0, tolerance), 0)
-            << "at " << p.x << "," << p.y << ": " << std::hex << screen.rgb(p.x, p.y) << " instead of "
-            << p.rgb;
-    }
+    for (const auto &[x, y, rgb] : probes)
+        EXPECT_EQ(support::differingPixels(screen, {1, 1, {rgb}}, {x, y, x + 1, y + 1}, 0, 0, tolerance), 0)
+            << "at " << x << "," << y << ": " << std::hex << screen.rgb(x, y) << " instead of " << rgb;
 }
 
 } // namespace testsupport

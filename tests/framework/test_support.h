@@ -16,8 +16,8 @@
 namespace testsupport {
 
 using support::backBuffer;
+using support::Bytes;
 using support::Picture;
-using support::readBytes;
 using support::writeBytes;
 
 // The window, created headless on first use and kept for the whole test program.
@@ -29,10 +29,10 @@ std::string scratch(const std::string &name = "");
 Picture gradient(int width, int height, uint8_t alpha = 255);
 Picture solid(int width, int height, uint32_t argb);
 
-void writeTGA(const std::string &path, const Picture &picture, int bitsPerPixel, bool rle,
-              bool topDown = false);
-void writeBMP(const std::string &path, const Picture &picture);
-bool writePNG(const std::string &path, const Picture &picture);
+// Writes the picture as a PNG, a 24-bit BMP or (any other name) a TGA of the given depth and order, and
+// returns the file's bytes.
+support::Bytes writePicture(const std::string &path, const Picture &picture, int tgaBits = 32,
+                            bool rle = false, bool topDown = false);
 // Writes the picture as a 32-bit TGA under `name` and loads it with full colour and alpha.
 bool load(KGraphicD3D &into, const std::string &name, const Picture &picture);
 // Clears the back buffer to an opaque colour with the default view.

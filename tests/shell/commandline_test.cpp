@@ -14,9 +14,7 @@ namespace {
 std::string described(const sLaunchOptions &options) {
     const auto &[dialog, windowed, skin] = options.launcher;
     return std::string(dialog ? "dialog" : "no dialog") +
-           (!windowed   ? ""
-            : *windowed ? ", windowed"
-                        : ", full screen") +
+           (windowed ? (*windowed ? ", windowed" : ", full screen") : "") +
            (skin ? ", skin " + std::to_string(*skin) : "") +
            (options.dataFolder.empty() ? "" : ", data " + options.dataFolder);
 }
@@ -41,27 +39,22 @@ TEST(CommandLine, EachOptionBadValuesAndUnknownOptions) {
         {{"--version"}, 0, "quorix " QUORIX_VERSION "\n"},
         {{"--skin", "7"}, 2, "quorix: --skin needs a skin number from 0 to 6, not '7'\n"},
         {{"--skin", "3x"}, 2, "not '3x'"},
-        {{"--skin="}, 2, "not ''"},
         {{"--skin"}, 2, "quorix: option '--skin' needs a value\n"},
         {{"--data", "/no/such/folder"}, 2, "--data needs a folder, and '/no/such/folder' is not one"},
         {{"--frobnicate"}, 2, "quorix: unknown option '--frobnicate'\nTry 'quorix --help'"},
         {{"--version=2"}, 2, "quorix: option '--version' takes no value"},
         {{"level2"}, 2, "quorix: unexpected argument 'level2'"},
-        {{"--help", "--nonsense"}, 2, "unknown option '--nonsense'"},
     };
     for (const auto &c : cases) {
-        std::string shown = "quorix";
-        for (const std::string &word : c.arguments)
-            shown += " " + word;
-        SCOPED_TRACE(shown);
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
         const sCommandLine commandLine = parseCommandLine(c.arguments);
         std::ostringstream out, err;
         EXPECT_EQ(answerCommandLine(commandLine, out, err), c.exitStatus);
-        EXPECT_TRUE(c.exitStatus != -1 || described(commandLine.options) == c.expected)
-            << described(commandLine.options);
         // Errors go to stderr alone, help and version to stdout alone.
-        const std::string printed = c.exitStatus == 2 ? err.str() : out.str();
         EXPECT_EQ((c.exitStatus == 2 ? out : err).str(), "");
-        EXPECT_TRUE(c.exitStatus == -1 || printed.find(c.expected) != std::string::npos) << printed;
+        const std::string shown =
+            c.exitStatus == -1 ? described(commandLine.options) : (c.exitStatus == 2 ? err : out).str();
+        EXPECT_TRUE(c.exitStatus == -1 ? shown == c.expected : shown.find(c.expected) != std::string::npos)
+            << shown;
     }
 }

@@ -34,25 +34,22 @@ TEST(Prefs, AFileOfAnyLengthIsReadFieldByFieldAndCorrected) {
     support::ProgramFolder folder;
     Bytes oversized = littleEndian({1, 2, 3, 3, 1, 2, 3});
     oversized.resize(4096, 0xAB);
-    const struct {
-        const char *what;
-        Bytes file; // empty: no file
-        std::vector<int32_t> fields;
-    } cases[] = {
-        {"no file", {}, fieldsOf(kDefaultPrefs)},
-        {"three fields", littleEndian({40, 50, 2}), {40, 50, 2, 1, 0, 0, 0}},
-        {"cut inside a field", {7, 0, 0, 0, 9}, {7, 9, 0, 1, 0, 0, 0}},
-        {"too hard, unknown mode", littleEndian({100, 100, 9, 7, 9, 4, 33}), {100, 100, 3, 2, 9, 4, 33}},
-        {"negative", littleEndian({100, 100, -5, -1, 9, 4, 33}), {100, 100, 0, 0, 9, 4, 33}},
-        {"hardest relax", littleEndian({100, 100, 3, 3, 9, 4, 33}), {100, 100, 3, 3, 9, 4, 33}},
-        {"difficulty 4", littleEndian({100, 100, 0, 4, 9, 4, 33}), {100, 100, 0, 2, 9, 4, 33}},
-        {"longer than the record", oversized, {1, 2, 3, 3, 1, 2, 3}},
+    // No file, three fields, cut inside a field, too hard and an unknown mode, negative, the hardest relax
+    // game, longer than the record.
+    const std::pair<Bytes, std::vector<int32_t>> cases[] = {
+        {{}, fieldsOf(kDefaultPrefs)},
+        {littleEndian({40, 50, 2}), {40, 50, 2, 1, 0, 0, 0}},
+        {{7, 0, 0, 0, 9}, {7, 9, 0, 1, 0, 0, 0}},
+        {littleEndian({100, 100, 9, 7, 9, 4, 33}), {100, 100, 3, 2, 9, 4, 33}},
+        {littleEndian({100, 100, -5, -1, 9, 4, 33}), {100, 100, 0, 0, 9, 4, 33}},
+        {littleEndian({100, 100, 3, 3, 9, 4, 33}), {100, 100, 3, 3, 9, 4, 33}},
+        {oversized, {1, 2, 3, 3, 1, 2, 3}},
     };
     for (const auto &c : cases) {
         fs::remove(folder.path("prefs.raw"));
-        if (!c.file.empty())
-            folder.write("prefs.raw", c.file);
-        EXPECT_EQ(loaded(), c.fields) << c.what;
+        if (!c.first.empty())
+            folder.write("prefs.raw", c.first);
+        EXPECT_EQ(loaded(), c.second) << "case " << &c - cases;
     }
 }
 
@@ -79,15 +76,15 @@ TEST(SliderScale, PositionsToMasterVolumes) {
 
 // What the player made read-only keeps its contents; a folder closed to the player still lets its own
 // files be written in place; something that is no readable file is never replaced, and a FIFO in a
-// file's place never holds the game.
+// file's place never holds the game. A prefs.raw left by another user keeps the defaults in force, is
+// said once on stderr, and is left as it is.
 TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
     support::ProgramFolder folder;
     const bool superuser = geteuid() == 0;
     auto place = [&](const std::string &name, Bytes bytes, mode_t mode, bool players) {
         folder.write(name, bytes);
-        const uid_t owner = players ? support::playerUid() : 0;
-        if (superuser && chown(folder.path(name).c_str(), owner, owner) != 0)
-            ADD_FAILURE() << "chown " << name;
+        const uid_t owner = players ? 65534 : 0; // the player of asPlayer, or the superuser
+        EXPECT_TRUE(!superuser || chown(folder.path(name).c_str(), owner, owner) == 0) << name;
         chmod(folder.path(name).c_str(), mode);
     };
     chmod(folder.root().c_str(), 0755);
@@ -98,6 +95,7 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
     place("open/readonly", {2, 2, 2, 2}, 0444, true);
     place("open/writable", {3, 3, 3, 3}, 0644, true);
     place("open/theirs", {4, 4, 4, 4}, superuser ? 0600 : 0000, false);
+    place("open/prefs.raw", littleEndian({1, 2, 3, 3, 1, 2, 3}), superuser ? 0600 : 0000, false);
     ASSERT_EQ(mkfifo(folder.path("open/fifo").c_str(), 0666), 0);
     const struct {
         const char *name;
@@ -122,6 +120,14 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
             EXPECT_EQ(bytes[4], 5) << "bytes past the file's end are left alone";
             EXPECT_EQ(writeRecordFile(folder.path(c.name).c_str(), record, sizeof(record)), c.write);
         }
+        KMiscTools::setProgramFolder(folder.path("open").c_str());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(loaded(), fieldsOf(kDefaultPrefs));
+        savePrefs();
+        savePrefs();
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("prefs.raw exists but cannot be read"), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     });
     for (const auto &c : cases)
         EXPECT_TRUE(std::string(c.name) == "open/fifo" || folder.read(c.name) == c.after) << c.name;
@@ -129,29 +135,8 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
     EXPECT_FALSE(writeRecordFile(folder.path("open/readonly").c_str(), record, sizeof(record)));
     EXPECT_EQ(folder.read("open/readonly"), (Bytes{2, 2, 2, 2}));
     EXPECT_TRUE(fs::is_fifo(folder.path("open/fifo")));
-    EXPECT_EQ(folder.entries("open"), (std::vector<std::string>{"fifo", "readonly", "theirs", "writable"}));
+    EXPECT_EQ(folder.read("open/prefs.raw"), littleEndian({1, 2, 3, 3, 1, 2, 3}));
+    EXPECT_EQ(folder.entries("open"),
+              (std::vector<std::string>{"fifo", "prefs.raw", "readonly", "theirs", "writable"}));
     EXPECT_EQ(folder.entries("closed"), std::vector<std::string>{"record"});
-}
-
-// A prefs.raw that is there but cannot be read (left by another user) keeps the defaults in force,
-// is said once on stderr, and is left as it is at the end.
-TEST(RecordFiles, AnUnreadablePrefsFileIsLeftAlone) {
-    support::ProgramFolder folder;
-    chmod(folder.root().c_str(), 0777);
-    const Bytes theirs = littleEndian({1, 2, 3, 3, 1, 2, 3});
-    folder.write("prefs.raw", theirs);
-    chmod(folder.path("prefs.raw").c_str(), geteuid() == 0 ? 0600 : 0000);
-    support::asPlayer([&] {
-        KMiscTools::setProgramFolder(folder.root().c_str());
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(loaded(), fieldsOf(kDefaultPrefs));
-        prefs.volume = 50;
-        savePrefs();
-        savePrefs();
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_NE(said.find("prefs.raw exists but cannot be read"), std::string::npos) << said;
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    });
-    chmod(folder.path("prefs.raw").c_str(), 0600);
-    EXPECT_EQ(folder.read("prefs.raw"), theirs);
 }

@@ -34,15 +34,6 @@ struct Area {
 inline int channel(uint32_t argb, int shift) {
     return static_cast<int>(argb >> shift & 0xFF);
 }
-inline int red(uint32_t argb) {
-    return channel(argb, 16);
-}
-inline int green(uint32_t argb) {
-    return channel(argb, 8);
-}
-inline int blue(uint32_t argb) {
-    return channel(argb, 0);
-}
 inline int alpha(uint32_t argb) {
     return channel(argb, 24);
 }

@@ -22,13 +22,8 @@ public:
     std::filesystem::path data() const { return root() / "data"; }
 };
 
-// The uid the player of asPlayer has.
-inline uid_t playerUid() {
-    return geteuid() == 0 ? 65534 : geteuid();
-}
-
 // Runs the body in a child process as a player without special rights: as the superuser (CI runs as
-// root) the child takes the identity of "nobody". The child's failures are reported here.
+// root) the child takes the identity of "nobody" (65534). The child's failures are reported here.
 inline void asPlayer(const std::function<void()> &body) {
     fflush(stdout);
     fflush(stderr);

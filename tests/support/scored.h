@@ -29,9 +29,9 @@ inline LocalPostgres &sharedPostgres() {
 
 // Why no PostgreSQL can be started here, or "" when one can.
 inline std::string postgresMissing() {
-    if (LocalPostgres::findPrograms().empty())
-        return "PostgreSQL's server programs are not installed (scripts/install-deps installs them)";
-    return "";
+    return LocalPostgres::findPrograms().empty()
+               ? "PostgreSQL's server programs are not installed (scripts/install-deps installs them)"
+               : "";
 }
 
 // A new, empty database of the given kind, removed (SQLite) or left behind in the throwaway
@@ -69,15 +69,10 @@ public:
         if (port > 0 && !server->start(error))
             port = -1;
     }
-    ~RunningServer() {
+    ~RunningServer() { // the members then go in reverse order: the server before its store
         if (server)
             server->stop();
-        server.reset();
-        store.reset();
     }
-
-    std::string dbPath() const { return database.location; }
-    std::string baseURL() const { return "http://127.0.0.1:" + std::to_string(port); }
 
     TestDatabase database;
     std::unique_ptr<scored::ScoreStore> store;
