@@ -8,21 +8,48 @@
 #include <string>
 #include <vector>
 
-#include "data_files.h"
 #include "game/glyph_tables.h"
+#include "game/sheet_layout.h"
+#include "platform/image_decoder.h"
+#include "support/picture.h"
+#include "support/temp_folder.h"
 
 using namespace layout;
-using datatest::dataDir;
-using datatest::differingPixels;
-using datatest::inkIn;
-using datatest::load;
-using datatest::Picture;
+using support::Picture;
 
 namespace {
 
+std::filesystem::path dataDir() {
+    return QUORIX_DATA_DIR;
+}
+
+// A TGA, BMP or PNG picture (by its extension), read with the game's own decoder.
+Picture load(const std::filesystem::path &path) {
+    platform::DecodedImage image;
+    const std::string type = path.extension() == ".bmp" ? "BMP" : path.extension() == ".png" ? "PNG" : "TGA";
+    EXPECT_TRUE(platform::decodeImageFile(path.c_str(), type.c_str(), image)) << path;
+    return Picture{image.width, image.height, std::move(image.argb)};
+}
+
+// How many pixels of the two w x h regions differ (any channel by more than `tolerance`).
+int differingPixels(const Picture &a, layout::Point atA, const Picture &b, layout::Point atB, int w, int h,
+                    int tolerance = 8) {
+    return support::differingPixels(a, b, {atA.x, atA.y, atA.x + w, atA.y + h}, atB.x, atB.y, tolerance,
+                                    true);
+}
+
+// Pixels of [x1, x2) x [y1, y2) with alpha above 128.
+int inkIn(const Picture &p, const layout::Rect &r) {
+    int ink = 0;
+    for (int y = r.y1; y < r.y2; ++y)
+        for (int x = r.x1; x < r.x2; ++x)
+            ink += p.pixel(x, y).a > 128 ? 1 : 0;
+    return ink;
+}
+
 std::filesystem::path skinFile(int skin, const std::string &stem, const std::string &ext) {
     const std::string n = std::to_string(skin);
-    return datatest::dataDir() / "skins" / n / (stem + n + ext);
+    return dataDir() / "skins" / n / (stem + n + ext);
 }
 
 int area(const Rect &r) {
@@ -65,7 +92,7 @@ void expectPiecesInPlace(const Picture &sheet, const std::vector<std::pair<Piece
 
 class SkinSheets : public testing::TestWithParam<int> {};
 
-TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceAndDistinct) {
+TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceDistinctAndAgreeWhereTheyOverlap) {
     const Picture sheet = load(skinFile(GetParam(), "menu", ".tga"));
     ASSERT_GE(sheet.width, 973);
     ASSERT_GE(sheet.height, 1023);
@@ -88,31 +115,10 @@ TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceAndDistinct) {
     EXPECT_GT(inkIn(sheet, kSliderKnob), area(kSliderKnob) / 2);
     EXPECT_EQ(sheet.pixel(kSliderKnob.x1, kSliderKnob.y1).a, 0);
     expectPiecesInPlace(sheet, pieces, others);
-}
 
-TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
-    const Picture sheet = load(skinFile(GetParam(), "ingame", ".tga"));
-    ASSERT_GE(sheet.width, 1011);
-    ASSERT_GE(sheet.height, 945);
-    std::vector<std::pair<Piece, double>> pieces = {{kPausePanel, 0.3}};
-    for (int i = 0; i < kPlayButtonCount; ++i)
-        pieces.emplace_back(litPlayButton(i), 0.3);
-    EXPECT_TRUE(opaque(sheet, kPausePanel.source));
-    std::vector<Rect> others = {kZapBanner.source};
-    for (const Piece &label : kModeLabels) {
-        EXPECT_GT(inkIn(sheet, label.source), 20) << "mode label at " << label.source.x1;
-        others.push_back(label.source);
-    }
-    EXPECT_GT(inkIn(sheet, kZapBanner.source), area(kZapBanner.source) / 2);
-    expectPiecesInPlace(sheet, pieces, others);
-}
-
-// Where a marker and the set-up panel draw the same screen pixels they must agree: column 105 belongs
-// to the panel and to the mode markers, and the panel covers the top of every difficulty button, so the
-// selection shows only in the strip below it, which must light up.
-TEST_P(SkinSheets, SharedPixelsOfTheSetupPageAgree) {
-    const Picture sheet = load(skinFile(GetParam(), "menu", ".tga"));
-    ASSERT_GE(sheet.height, 1023);
+    // Where a marker and the set-up panel draw the same screen pixels they must agree: column 105 belongs
+    // to the panel and to the mode markers, and the panel covers the top of every difficulty button, so the
+    // selection shows only in the strip below it, which must light up.
     const Piece &panel = kSetupPanel;
     const auto inPanel = [&](int screenX, int screenY) {
         return Point{screenX - panel.dest.x + panel.source.x1, screenY - panel.dest.y + panel.source.y1};
@@ -137,26 +143,40 @@ TEST_P(SkinSheets, SharedPixelsOfTheSetupPageAgree) {
     }
 }
 
+TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
+    const Picture sheet = load(skinFile(GetParam(), "ingame", ".tga"));
+    ASSERT_GE(sheet.width, 1011);
+    ASSERT_GE(sheet.height, 945);
+    std::vector<std::pair<Piece, double>> pieces = {{kPausePanel, 0.3}};
+    for (int i = 0; i < kPlayButtonCount; ++i)
+        pieces.emplace_back(litPlayButton(i), 0.3);
+    EXPECT_TRUE(opaque(sheet, kPausePanel.source));
+    std::vector<Rect> others = {kZapBanner.source};
+    for (const Piece &label : kModeLabels) {
+        EXPECT_GT(inkIn(sheet, label.source), 20) << "mode label at " << label.source.x1;
+        others.push_back(label.source);
+    }
+    EXPECT_GT(inkIn(sheet, kZapBanner.source), area(kZapBanner.source) / 2);
+    expectPiecesInPlace(sheet, pieces, others);
+}
+
 // The typed name is drawn at a fixed screen place in black-outlined letters with a black cursor: the
 // field under it must be light, whatever the panel's size.
 void expectLightNameField(const Picture &panel, const char *what) {
     const Point at = nameEntryPanelPosition(panel.width, panel.height);
     const int fx = kNameEntryText.x - at.x, fy = kNameEntryText.y - at.y;
     constexpr int kNameWidth = 190; // 18 characters of the high-score font
-    ASSERT_GE(fx, 0) << what;
-    ASSERT_GE(fy, 0) << what;
-    ASSERT_LE(fx + kNameWidth, panel.width) << what;
-    ASSERT_LE(fy + kNameCursorHeight, panel.height) << what;
-    for (int y = fy; y < fy + kNameCursorHeight; ++y) {
-        for (int x = fx; x < fx + kNameWidth; ++x) {
-            ASSERT_EQ(panel.pixel(x, y).a, 255) << what << " at " << x << "," << y;
-            ASSERT_GT(panel.pixel(x, y).luminance(), 0.7) << what << " at " << x << "," << y;
-        }
-    }
+    ASSERT_TRUE(fx >= 0 && fy >= 0 && fx + kNameWidth <= panel.width &&
+                fy + kNameCursorHeight <= panel.height)
+        << what;
+    for (int y = fy; y < fy + kNameCursorHeight; ++y)
+        for (int x = fx; x < fx + kNameWidth; ++x)
+            ASSERT_TRUE(panel.pixel(x, y).a == 255 && panel.pixel(x, y).luminance() > 0.7)
+                << what << " " << x << "," << y;
 }
 
 // The end and name-entry panels sit over the board with a light field under the typed name; the
-// selection mark rings a cell (a solid edge, a see-through middle); the launcher's preview has its size.
+// selection mark rings a cell (a solid edge, a see-through middle).
 TEST_P(SkinSheets, PanelsMarkAndPreviewFitWhereTheyAreDrawn) {
     const Picture entry = load(skinFile(GetParam(), "entername", ".tga"));
     expectLightNameField(entry, "entername");
@@ -178,10 +198,6 @@ TEST_P(SkinSheets, PanelsMarkAndPreviewFitWhereTheyAreDrawn) {
     }
     EXPECT_GT(mark.pixel(mark.width / 2, 1).a, 200);
     EXPECT_LT(mark.pixel(mark.width / 2, mark.height / 2).a, 100);
-
-    const Picture preview = load(dataDir() / "skins" / std::to_string(GetParam()) / "preview.png");
-    EXPECT_EQ(preview.width, kLauncherPreviewWidth);
-    EXPECT_EQ(preview.height, kLauncherPreviewHeight);
 }
 
 TEST_P(SkinSheets, CreditsCaptionsLieUnderTheirLinks) {
@@ -215,37 +231,25 @@ TEST(FontSheets, EveryGlyphIsDrawnInsideItsOwnBox) {
     for (const auto &[file, table] : fonts) {
         SCOPED_TRACE(file);
         const Picture sheet = load(dataDir() / file);
-        std::vector<int> inkOf(256, 0);
         for (int i = 0; table[i]._c != 0; ++i) {
-            ASSERT_LT(table[i]._x2, sheet.width) << table[i]._c;
-            ASSERT_LT(table[i]._y2, sheet.height) << table[i]._c;
+            const KFont &g = table[i];
+            ASSERT_TRUE(g._x2 < sheet.width && g._y2 < sheet.height) << g._c;
+            EXPECT_TRUE(g._c == ' ' || inkIn(sheet, {g._x1, g._y1, g._x2 + 1, g._y2 + 1}) >
+                                           (g._x2 - g._x1 + 1) * (g._y2 - g._y1 + 1) / 8)
+                << "glyph '" << g._c << "' is nearly empty";
         }
         int outside = 0, shared = 0;
         for (int y = 0; y < sheet.height; ++y) {
             for (int x = 0; x < sheet.width; ++x) {
-                int covering = 0, glyph = 0;
-                for (int i = 0; table[i]._c != 0; ++i) {
-                    if (inBox(table[i], x, y)) {
-                        covering++;
-                        glyph = i;
-                    }
-                }
+                int covering = 0;
+                for (int i = 0; table[i]._c != 0; ++i)
+                    covering += inBox(table[i], x, y) ? 1 : 0;
                 outside += sheet.pixel(x, y).a != 0 && covering == 0 ? 1 : 0;
                 shared += sheet.pixel(x, y).a > 128 && covering > 1 ? 1 : 0;
-                inkOf[static_cast<unsigned char>(table[glyph]._c)] +=
-                    sheet.pixel(x, y).a > 128 && covering == 1;
             }
         }
         EXPECT_EQ(outside, 0) << "pixels drawn outside every glyph box";
         EXPECT_EQ(shared, 0) << "pixels drawn where two glyph boxes meet";
-        for (int i = 0; table[i]._c != 0; ++i) {
-            const KFont &g = table[i];
-            if (g._c != ' ') {
-                EXPECT_GT(inkOf[static_cast<unsigned char>(g._c)],
-                          (g._x2 - g._x1 + 1) * (g._y2 - g._y1 + 1) / 8)
-                    << "glyph '" << g._c << "' is nearly empty";
-            }
-        }
     }
 }
 
@@ -259,16 +263,14 @@ TEST(GemSets, NamedSetsOfSevenDistinctShapesThatFit) {
          ++sets) {
         SCOPED_TRACE("set " + std::to_string(sets));
         const std::filesystem::path dir = dataDir() / "gems" / ("set" + std::to_string(sets));
-        const support::Bytes bytes = datatest::readBytes(dir / "name.txt");
+        const support::Bytes bytes = support::readBytes(dir / "name.txt");
         const std::string name(bytes.begin(), bytes.end());
         EXPECT_FALSE(name.empty());
         EXPECT_LE(name.size(), 255u);
-        for (char c : name) {
-            bool known = false;
-            for (int i = 0; theFont[i]._c != 0; ++i)
-                known = known || theFont[i]._c == c;
-            EXPECT_TRUE(known) << "the name has '" << c << "'";
-        }
+        std::string letters;
+        for (int i = 0; theFont[i]._c != 0; ++i)
+            letters += theFont[i]._c;
+        EXPECT_EQ(name.find_first_not_of(letters), std::string::npos) << "a letter the font lacks";
         EXPECT_TRUE(names.insert(name).second) << "two sets called " << name;
 
         std::vector<Picture> gems;
@@ -297,53 +299,33 @@ TEST(GemSets, NamedSetsOfSevenDistinctShapesThatFit) {
     EXPECT_GE(sets, 4);
 }
 
-// The bonus overlays are centred on a gem and solid enough to see; the cursor's tip is its hot spot;
-// the loading and online pictures fit the screen; the icons come at every size with their alpha.
+// The bonus overlays are solid enough to see; the cursor's tip is its hot spot; the loading and online
+// pictures fit the screen; the icons show the desktop at their corners.
 TEST(Pictures, OverlaysCursorScreensAndIconsFitWhereTheyAreDrawn) {
-    const Picture gem = load(dataDir() / "gems/set0/gem01.tga");
-    const std::pair<const char *, Point> overlays[] = {{"bomb.tga", kBombOffset},
-                                                       {"horiz.tga", kHorizontalOffset},
-                                                       {"verti.tga", kVerticalOffset},
-                                                       {"xzap.tga", kCrossOffset},
-                                                       {"question.tga", kRandomOffset}};
-    for (const auto &[file, offset] : overlays) {
+    for (const char *file : {"bomb.tga", "horiz.tga", "verti.tga", "xzap.tga", "question.tga"}) {
         const Picture p = load(dataDir() / file);
-        EXPECT_NEAR(offset.x + p.width / 2.0, gem.width / 2.0, 1.0) << file;
-        EXPECT_NEAR(offset.y + p.height / 2.0, gem.height / 2.0, 1.0) << file;
         EXPECT_GT(inkIn(p, {0, 0, p.width, p.height}), p.width * p.height / 6) << file;
     }
-
     const Picture mouse = load(dataDir() / "mouse.tga");
-    ASSERT_GT(mouse.width, kMouseHotSpot.x + 1);
     EXPECT_GT(mouse.pixel(kMouseHotSpot.x, kMouseHotSpot.y).a, 0);
-    for (int y = 0; y < mouse.height; ++y)
-        for (int x = 0; x < mouse.width; ++x)
-            if (x < kMouseHotSpot.x - 1 || y < kMouseHotSpot.y - 1) {
-                EXPECT_EQ(mouse.pixel(x, y).a, 0) << "above or left of the tip: " << x << "," << y;
-            }
-
+    EXPECT_EQ(inkIn(mouse, {0, 0, mouse.width, kMouseHotSpot.y - 1}) +
+                  inkIn(mouse, {0, 0, kMouseHotSpot.x - 1, mouse.height}),
+              0)
+        << "drawn above or left of the tip";
     const Picture loading = load(dataDir() / "loading.bmp"), online = load(dataDir() / "internet.tga");
     EXPECT_LE(loading.width, kScreenWidth);
     EXPECT_LE(loading.height, kScreenHeight);
-    EXPECT_GT(online.width, 8);
     EXPECT_GT(online.height, 12); // the game also draws its inner part, 4 pixels in and 8 up
     EXPECT_LE(online.width, kScreenWidth / 4);
-
-    for (int size : {32, 64, 128, 256}) {
-        const Picture icon = load(dataDir() / "icons" / ("quorix-" + std::to_string(size) + ".png"));
-        EXPECT_EQ(icon.width, size);
-        EXPECT_EQ(icon.height, size);
-        EXPECT_EQ(icon.pixel(0, 0).a, 0) << "the icon needs its alpha: its corners show the desktop";
-    }
+    for (int size : {32, 256})
+        EXPECT_EQ(load(dataDir() / "icons" / ("quorix-" + std::to_string(size) + ".png")).pixel(0, 0).a, 0);
 }
 
-TEST(HelpPage, SelfContainedAndCoversTheGame) {
-    const support::Bytes bytes = datatest::readBytes(dataDir() / "help" / "index.html");
+TEST(HelpPage, SelfContainedWithTheSectionTheCreditsOpen) {
+    const support::Bytes bytes = support::readBytes(dataDir() / "help" / "index.html");
     const std::string html(bytes.begin(), bytes.end());
     // The credits page opens it at the section on how the game is built.
-    for (const char *part : {"<!DOCTYPE html>", "Rules", "Bonuses", "modes", "Difficulties", "Scoring",
-                             "Controls", "files", "<section id=\"framework\">"})
-        EXPECT_NE(html.find(part), std::string::npos) << part;
+    EXPECT_NE(html.find("<section id=\"framework\">"), std::string::npos);
     for (const char *outside : {"http://", "https://", "src=", "@import"})
         EXPECT_EQ(html.find(outside), std::string::npos) << "outside resource: " << outside;
 }

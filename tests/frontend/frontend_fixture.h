@@ -18,6 +18,7 @@
 #include "shell/app.h"
 #include "shell/prefs.h"
 #include "shell/sounds.h"
+#include "support/hit_area.h"
 #include "support/picture.h"
 #include "support/program_folder.h"
 
@@ -39,19 +40,12 @@ inline void clear() {
     window().setWorldView(0, 0, 0, 1, true);
 }
 
-// The finished back buffer, and its pixels that differ or are not black inside [x1, x2) x [y1, y2).
+// The finished back buffer, and its pixels that differ or are not black inside an area.
 using Screen = support::Picture;
+using support::differingPixels;
+using support::litPixels;
 inline Screen grab() {
     return support::backBuffer();
-}
-inline int differences(const Screen &a, const Screen &b, int x1, int y1, int x2, int y2) {
-    return support::differingPixels(a, b, {x1, y1, x2, y2});
-}
-inline int litPixels(const Screen &screen, int x1, int y1, int x2, int y2) {
-    return support::litPixels(screen, {x1, y1, x2, y2});
-}
-inline int litPixels(const Screen &screen, const layout::Box &b) {
-    return litPixels(screen, b.x1, b.y1, b.x2, b.y2);
 }
 
 // A program folder for one test: data/<name> may link to, or copy, the generated data's entries.

@@ -1,28 +1,23 @@
-// The menu: page buttons, Play, mode and difficulty, the high-score page, credits links, the transitions
-// and the menu loop.
+// The menu: page buttons, Play, mode and difficulty, the high-score page, credits links and the
+// transitions; the local high-score tables: qualification and entry, the files, and several copies of
+// the game.
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <functional>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "frontend_fixture.h"
-#include "support/hit_area.h"
 #include "support/wait.h"
 
 #include "framework/KMiscTools.h"
-#include "framework/KSound.h"
 #include "framework/KText.h"
-#include "frontend/gemsets.h"
 #include "frontend/highscores.h"
-#include "frontend/menu.h"
-#include "frontend/options.h"
 #include "game/playscreen.h"
-#include "platform/frame_observer.h"
-#include "platform/input.h"
-#include "shell/sounds.h"
 
 using namespace frontendtest;
 using platform::Input;
@@ -107,17 +102,20 @@ TEST_F(MenuTest, PageButtonsAndPlayActAndClickOncePerPress) {
         EXPECT_EQ(gCurrentMenu, f.page);
         EXPECT_EQ(clicks, f.clicks);
         if (f.action == kMenuPlay || (f.x == 480 && !f.held)) {
-            EXPECT_GT(litPixels(grab(), 431, 342, 553, 405), 1000) << "Play is lit";
+            EXPECT_GT(litPixels(grab(), {431, 342, 553, 405}), 1000) << "Play is lit";
         }
-        for (int i = 0; i < layout::kPageCount && !f.held; i++)
-            EXPECT_EQ(litPixels(grab(), layout::kPageButtons[i]) > 0, i == f.page) << "button " << i;
+        for (int i = 0; i < layout::kPageCount && !f.held; i++) {
+            const layout::Box &b = layout::kPageButtons[i];
+            EXPECT_EQ(litPixels(grab(), {b.x1, b.y1, b.x2, b.y2}) > 0, i == f.page) << "button " << i;
+        }
     }
     EXPECT_EQ(std::memcmp(&before, &prefs, sizeof(prefs)), 0);
 }
 
-// Each page button, mode row and difficulty button takes in its bounds and not a pixel more (a point
-// just outside one may lie on its neighbour, which then answers instead). Only the set-up page
-// chooses, and marks the chosen mode, and no mode out of range.
+// Each page button, mode row, difficulty button and high-score tab takes in its bounds and not a pixel
+// more (a point just outside one may lie on its neighbour, which then answers instead). Only the
+// set-up page chooses a mode, and marks the chosen one and no mode out of range; a stored tab out of
+// range shows the nearest one, lit alone.
 TEST_F(MenuTest, ButtonsReactOnlyInsideTheirAreas) {
     // chosen: what a press changes; page: the page the press is made on (-1: another page).
     const auto check = [&](const layout::Box *areas, int count, auto &chosen, int page) {
@@ -138,6 +136,7 @@ TEST_F(MenuTest, ButtonsReactOnlyInsideTheirAreas) {
     check(layout::kPageButtons, layout::kPageCount, gCurrentMenu, -1);
     check(layout::kModeRows, layout::kModeCount, prefs.gameMode, 0);
     check(layout::kDifficultyButtons, layout::kDifficultyCount, prefs.difficulty, 0);
+    check(layout::kHighScoreTabs, layout::kModeCount, prefs.scoretab, kPageHighScores);
 
     prefs.gameMode = prefs.difficulty = 1;
     gCurrentMenu = 1;
@@ -151,45 +150,29 @@ TEST_F(MenuTest, ButtonsReactOnlyInsideTheirAreas) {
         frame(600, 450, false);
         for (int m = 0; m < layout::kModeCount; m++) {
             const layout::Point at = layout::kModeMarkers[m].dest;
-            EXPECT_EQ(litPixels(grab(), at.x, at.y, at.x + 19, at.y + 18) > 0, m == mode) << mode;
+            EXPECT_EQ(litPixels(grab(), {at.x, at.y, at.x + 19, at.y + 18}) > 0, m == mode) << mode;
         }
     }
-}
-
-TEST_F(MenuTest, HighScoreTabsSelectAndTheStoredTabIsClamped) {
-    for (auto [stored, shown] : {std::pair{7, 3}, {-2, 0}, {2, 2}}) {
+    for (auto [stored, shown] : {std::pair{7, 3}, {-2, 0}}) {
         prefs.scoretab = stored;
         clear();
         DoHighscoreInput(0, 0, false);
         EXPECT_EQ(prefs.scoretab, shown);
-        const Screen s = grab();
-        for (int tab = 0; tab < 4; tab++)
-            EXPECT_EQ(litPixels(s, 109 + tab * 65, 113, 167 + tab * 65, 137) > 0, tab == shown)
+        for (int tab = 0; tab < layout::kModeCount; tab++) {
+            const layout::Point at = layout::litHighScoreTab(tab).dest;
+            EXPECT_EQ(litPixels(grab(), {at.x, at.y, at.x + 58, at.y + 24}) > 0, tab == shown)
                 << stored << tab;
-    }
-    // Pressing over a tab selects it; the bounds are inclusive; hovering without the button does not.
-    const struct {
-        int x, y;
-        bool held;
-        int tab;
-    } presses[] = {{169, 117, true, 1},
-                   {363, 137, false, 1},
-                   {363, 137, true, 3},
-                   {364, 137, true, 3},
-                   {234, 116, true, 3}};
-    for (const auto &p : presses) {
-        DoHighscoreInput(p.x, p.y, p.held);
-        EXPECT_EQ(prefs.scoretab, p.tab) << p.x << "," << p.y;
+        }
     }
 }
 
 // Each row shows the value its table holds, as hours:minutes:seconds in the million table and as a
-// plain number elsewhere; row 12 is never drawn; a name without its ending byte shows 31 characters.
+// plain number elsewhere; a name without its ending byte shows 31 characters.
 TEST_F(MenuTest, HighScoreRowsShowTheirNamesAndValuesAsTheModeCountsThem) {
     sHighScores *const tables[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
     const sHighScores saved[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
-    constexpr int kRowY[12] = {148, 167, 185, 213, 233, 252, 279, 299, 318, 346, 365, 385};
-    constexpr int kRowHeight = 18; // the high-score font's tallest glyph ("1")
+    const auto &rowY = layout::kHighScoreRowY;
+    constexpr int kRowHeight = layout::kHighScoreRowHeight;
     const auto page = [](long tab) {
         clear();
         displayHighscores(tab);
@@ -209,16 +192,11 @@ TEST_F(MenuTest, HighScoreRowsShowTheirNamesAndValuesAsTheModeCountsThem) {
         tables[r.tab]->players[r.row].score = r.value;
         const Screen drawn = page(r.tab);
         clear();
-        highscoreText->drawStringFromRight(r.shown, 360, kRowY[r.row], 0);
+        highscoreText->drawStringFromRight(r.shown, 360, rowY[r.row], 0);
         const Screen expected = grab();
-        EXPECT_GT(litPixels(expected, 200, kRowY[r.row], 361, kRowY[r.row] + kRowHeight), 0);
-        EXPECT_EQ(differences(drawn, expected, 200, kRowY[r.row], 361, kRowY[r.row] + kRowHeight), 0);
+        EXPECT_GT(litPixels(expected, {200, rowY[r.row], 361, rowY[r.row] + kRowHeight}), 0);
+        EXPECT_EQ(differingPixels(drawn, expected, {200, rowY[r.row], 361, rowY[r.row] + kRowHeight}), 0);
     }
-
-    const Screen before = page(0);
-    std::strcpy(score60sec.players[12].name, "zzzzzzzz");
-    score60sec.players[12].score = 987654;
-    EXPECT_EQ(differences(before, page(0), 0, 0, 640, 480), 0) << "row 12 is drawn";
 
     sHighEntry &row = score60sec.players[0];
     std::memset(row.name, 'w', sizeof(row.name));
@@ -229,9 +207,9 @@ TEST_F(MenuTest, HighScoreRowsShowTheirNamesAndValuesAsTheModeCountsThem) {
     char thirtyOne[32] = {};
     std::memset(thirtyOne, 'w', 31);
     clear();
-    highscoreText->drawStringFromLeft(thirtyOne, 110, kRowY[0], 0);
-    highscoreText->drawStringFromRight("2004318071", 360, kRowY[0], 0);
-    EXPECT_EQ(differences(drawn, grab(), 0, kRowY[0], 640, kRowY[0] + kRowHeight), 0);
+    highscoreText->drawStringFromLeft(thirtyOne, 110, rowY[0], 0);
+    highscoreText->drawStringFromRight("2004318071", 360, rowY[0], 0);
+    EXPECT_EQ(differingPixels(drawn, grab(), {0, rowY[0], 640, rowY[0] + kRowHeight}), 0);
     for (int t = 0; t < 4; t++)
         *tables[t] = saved[t];
 }
@@ -276,53 +254,142 @@ TEST_F(MenuTest, TransitionsSpinForTheirFrameCounts) {
         EXPECT_EQ(frames, count);
         EXPECT_EQ(swaps, 1);
         ASSERT_EQ(shown.size(), 2u);
-        EXPECT_LT(litPixels(shown[0], 0, 0, 640, 480), 640 * 480 / 10);
-        EXPECT_GT(litPixels(shown[1], 0, 0, 640, 480), 640 * 480 / 2);
+        EXPECT_LT(litPixels(shown[0], {0, 0, 640, 480}), 640 * 480 / 10);
+        EXPECT_GT(litPixels(shown[1], {0, 0, 640, 480}), 640 * 480 / 2);
     }
 }
 
-// The menu loop starts with the stored gem set and tune (one outside the playlist plays the first), and
-// ends on Quit (that frame still presented), on a closed window or on a credits link (without another
-// frame), freeing the menu pictures on the way out.
-TEST_F(MenuTest, TheMenuLoopStartsWithTheStoredChoicesAndEnds) {
-    const struct {
-        int page, at, frames;
-        std::function<void()> act;
-    } ends[] = {{0, 3, 4,
-                 [] {
-                     Input::setMouse(440, 290);
-                     Input::pressButton(MouseButton::Left);
-                 }},
-                {0, 5, 5, [] { window().terminate(); }},
-                {4, 2, 2, [] {
-                     Input::setMouse(100, 200);
-                     Input::pressButton(MouseButton::Left);
-                 }}};
-    for (const auto &e : ends) {
-        SCOPED_TRACE(e.frames);
-        Input::releaseAll();
-        window()._quit = false;
-        gCurrentMenu = e.page;
-        prefs.bubbleset = 1;
-        prefs.currentTune = 25;
-        freeMenuGraphics();
-        int frames = 0;
-        platform::setFrameObserver([&](const platform::Frame &) {
-            if (++frames == e.at)
-                e.act();
-        });
-        doMenu();
-        EXPECT_EQ(frames, e.frames);
-        EXPECT_EQ(gTune, 3);
-        ASSERT_NE(snd_music, nullptr);
-        EXPECT_EQ(snd_music->_oggFileLen, std::filesystem::file_size(folder.path(
-                                              "data/music/" + std::string(allMusic[0].filename) + ".ogg")));
-        EXPECT_EQ(std::string(bubbleSetName), "candy");
-        EXPECT_EQ(surf_menu, nullptr);
-        EXPECT_EQ(surf_credits, nullptr);
+// The live tables as the program starts, before any test changes them.
+const sHighScores kInitialTables[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
+sHighScores *const kTables[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
+
+std::string nameOf(const sHighScores &table, int row) {
+    return std::string(table.players[row].name, strnlen(table.players[row].name, 32));
+}
+
+class HighScoresTest : public ::testing::Test {
+protected:
+    support::ProgramFolder folder;
+    void SetUp() override {
+        for (int t = 0; t < 4; t++)
+            *kTables[t] = kInitialTables[t];
+        loadHighScores(); // nothing to read yet: a run starts with no results of its own
     }
-    EXPECT_EQ(gCurrentMenu, 4);
-    EXPECT_EQ(openedURLs(1).size(), 1u);
+};
+
+// Results entered on many seeded cases, on the built-in tables (the million table has a group out of
+// order) and then on reset ones: a result qualifies when it strictly beats its difficulty's third row
+// (lower is better in the million mode) and enters above the first row it beats, so below every equal
+// row, pushing the rows under it down; nothing else changes. The tables saved read back byte for byte.
+TEST_F(HighScoresTest, EnteredResultsKeepEachDifficultyInOrderAndFilesRoundTrip) {
+    std::mt19937 random(42);
+    for (int i = 0; i < 3000; i++) {
+        if (i == 2000)
+            resetScores();
+        const long mode = random() % 4, difficulty = static_cast<long>(random() % 6) - 1; // -1, 4: none
+        const bool known = difficulty >= 0 && difficulty < 4;
+        sHighScores &table = *kTables[mode];
+        const sHighScores before = table;
+        // Now and then the largest value, 0, or a tie with one of the rows.
+        const uint32_t value = i % 97 == 0   ? 0xffffffffu
+                               : i % 89 == 0 ? 0u
+                               : i % 5 == 0
+                                   ? before.players[(known ? difficulty : 0) * 3 + random() % 3].score
+                                   : static_cast<uint32_t>(random() % 20000);
+        const std::string name = "p" + std::to_string(i) + std::string(random() % 40, 'x');
+        const auto better = [mode](uint32_t a, uint32_t b) { return mode == 2 ? a < b : a > b; };
+        SCOPED_TRACE("case " + std::to_string(i) + ", value " + std::to_string(value));
+
+        ASSERT_EQ(qualifiesForHighScore(mode, difficulty, value),
+                  known && better(value, before.players[difficulty * 3 + 2].score));
+        insertHighScore(mode, difficulty, value, name.c_str());
+        std::vector<std::pair<uint32_t, std::string>> rows; // the difficulty's rows as they should be
+        for (int row = 0; known && row < 3; row++)
+            rows.emplace_back(before.players[difficulty * 3 + row].score,
+                              nameOf(before, difficulty * 3 + row));
+        const auto at =
+            std::find_if(rows.begin(), rows.end(), [&](const auto &r) { return better(value, r.first); });
+        if (at == rows.end()) {
+            ASSERT_EQ(0, std::memcmp(&before, &table, sizeof(table)));
+            continue;
+        }
+        rows.insert(at, {value, name.substr(0, 31)});
+        for (int row = 0; row < 13; row++) {
+            if (row / 3 != difficulty) {
+                ASSERT_EQ(0, std::memcmp(&before.players[row], &table.players[row], sizeof(sHighEntry)));
+            } else {
+                ASSERT_EQ(table.players[row].score, rows[row % 3].first) << "row " << row;
+                ASSERT_EQ(nameOf(table, row), rows[row % 3].second) << "row " << row;
+            }
+        }
+    }
+
+    scoreRelax.players[12].score = 4242; // the spare row is kept too
+    const sHighScores saved[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
+    saveHighScores();
+    const char *files[4] = {"data/s60", "data/s5mn", "data/smil", "data/srelx"};
+    for (int t = 0; t < 4; t++) {
+        const support::Bytes bytes = folder.read(files[t]);
+        ASSERT_EQ(bytes.size(), sizeof(sHighScores)) << files[t];
+        EXPECT_EQ(0, std::memcmp(bytes.data(), &saved[t], sizeof(sHighScores))) << files[t];
+        *kTables[t] = kInitialTables[t];
+    }
+    loadHighScores();
+    for (int t = 0; t < 4; t++)
+        EXPECT_EQ(0, std::memcmp(kTables[t], &saved[t], sizeof(sHighScores))) << files[t];
+}
+
+// Files of any length are read field by field like every record file (tested with the preferences);
+// here, a stored name filling its 32 bytes moves down as the 31 characters it shows, ended by its 0 byte.
+TEST_F(HighScoresTest, AStoredNameWithoutItsEndMovesDownCut) {
+    folder.write("data/s5mn", support::Bytes(468, 'q'));
+    loadHighScores();
+    insertHighScore(1, 0, 0xffffffffu, "top");
+    EXPECT_EQ(nameOf(score5Min, 0), "top");
+    for (int row : {1, 2})
+        EXPECT_EQ(nameOf(score5Min, row), std::string(31, 'q')) << "row " << row;
+}
+
+// Six copies of the game save at once on the same files, then this copy saves a result of its own:
+// each save merges its new results into what the others saved, so no result that earns a place is
+// lost, and what was merged is not merged twice.
+TEST_F(HighScoresTest, CopiesOfTheGameSavingAtOnceLoseNoResult) {
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    std::vector<pid_t> copies;
+    for (uint32_t copy = 0; copy < 6; copy++) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(start[1]);
+            loadHighScores();
+            char go;
+            (void)!read(start[0], &go, 1); // all start together when the pipe closes
+            insertHighScore(1, 2, 10000 + copy,
+                            ("copy" + std::string(1, static_cast<char>('a' + copy))).c_str());
+            saveHighScores();
+            _exit(0);
+        }
+        copies.push_back(pid);
+    }
+    close(start[0]);
+    close(start[1]);
+    for (pid_t pid : copies)
+        waitpid(pid, nullptr, 0);
+    insertHighScore(2, 0, 100, "fast"); // a table the other copies did not touch
+    insertHighScore(1, 2, 10002, "mine");
+    saveHighScores();
+    for (int pass = 0; pass < 2; pass++) {
+        loadHighScores();
+        const char *names[3] = {"copyf", "copye", "copyd"};
+        for (int rank = 0; rank < 3; rank++) {
+            EXPECT_EQ(score5Min.players[6 + rank].score, 10005u - rank);
+            EXPECT_EQ(nameOf(score5Min, 6 + rank), names[rank]);
+        }
+        EXPECT_EQ(nameOf(scoreMillion, 0), "fast");
+        EXPECT_EQ(nameOf(scoreMillion, 1), nameOf(kInitialTables[2], 0));
+        saveHighScores();
+    }
 }
 
 } // namespace
