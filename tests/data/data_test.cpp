@@ -66,10 +66,6 @@ std::filesystem::path skinFile(int skin, const std::string &stem, const std::str
     return dataDir() / "skins" / n / (stem + n + ext);
 }
 
-int area(const Rect &r) {
-    return r.width() * r.height();
-}
-
 bool opaque(const Picture &p, const Rect &r) {
     for (int y = r.y1; y < r.y2; ++y)
         for (int x = r.x1; x < r.x2; ++x)
@@ -88,7 +84,7 @@ void expectPiecesInPlace(const Picture &sheet, const std::vector<std::pair<Piece
     for (const auto &[piece, share] : pieces) {
         const int changed = differingPixels(sheet, {piece.source.x1, piece.source.y1}, sheet, piece.dest,
                                             piece.source.width(), piece.source.height());
-        EXPECT_GT(changed, share * area(piece.source))
+        EXPECT_GT(changed, share * piece.source.width() * piece.source.height())
             << "piece at " << piece.source.x1 << "," << piece.source.y1;
         others.push_back(piece.source);
     }
@@ -108,8 +104,7 @@ class SkinSheets : public testing::TestWithParam<int> {};
 
 TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceDistinctAndAgreeWhereTheyOverlap) {
     const Picture sheet = load(skinFile(GetParam(), "menu", ".tga"));
-    ASSERT_GE(sheet.width, 973);
-    ASSERT_GE(sheet.height, 1023);
+    ASSERT_TRUE(sheet.width >= 973 && sheet.height >= 1023);
     std::vector<std::pair<Piece, double>> pieces = {{kLitPlayButton, 0.3}, {kLitResetButton, 0.3}};
     for (int i = 0; i < kPageCount; ++i)
         pieces.emplace_back(litPageButton(i), 0.3);
@@ -126,7 +121,7 @@ TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceDistinctAndAgreeWhereTheyOverlap) {
     for (const Piece &marker : kDifficultyMarkers)
         others.push_back(marker.source);
     // The knob is drawn with alpha: a shape with transparent corners.
-    EXPECT_GT(inkIn(sheet, kSliderKnob), area(kSliderKnob) / 2);
+    EXPECT_GT(inkIn(sheet, kSliderKnob), kSliderKnob.width() * kSliderKnob.height() / 2);
     EXPECT_EQ(sheet.pixel(kSliderKnob.x1, kSliderKnob.y1).a, 0);
     expectPiecesInPlace(sheet, pieces, others);
 
@@ -159,8 +154,7 @@ TEST_P(SkinSheets, MenuSheetPiecesAreInPlaceDistinctAndAgreeWhereTheyOverlap) {
 
 TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
     const Picture sheet = load(skinFile(GetParam(), "ingame", ".tga"));
-    ASSERT_GE(sheet.width, 1011);
-    ASSERT_GE(sheet.height, 945);
+    ASSERT_TRUE(sheet.width >= 1011 && sheet.height >= 945);
     std::vector<std::pair<Piece, double>> pieces = {{kPausePanel, 0.3}};
     for (int i = 0; i < kPlayButtonCount; ++i)
         pieces.emplace_back(litPlayButton(i), 0.3);
@@ -170,7 +164,7 @@ TEST_P(SkinSheets, PlaySheetPiecesAreInPlaceAndDistinct) {
         EXPECT_GT(inkIn(sheet, label.source), 20) << "mode label at " << label.source.x1;
         others.push_back(label.source);
     }
-    EXPECT_GT(inkIn(sheet, kZapBanner.source), area(kZapBanner.source) / 2);
+    EXPECT_GT(inkIn(sheet, kZapBanner.source), kZapBanner.source.width() * kZapBanner.source.height() / 2);
     expectPiecesInPlace(sheet, pieces, others);
 }
 
@@ -479,8 +473,7 @@ TEST(Effects, DecodeCleanlyAndStartAndEndAtSilence) {
         ASSERT_GT(audio.channels, 0);
         ASSERT_GT(audio.frames(), kEdgeFrames);
         EXPECT_EQ(audio.rate, 44100);
-        EXPECT_GE(audio.seconds(), 0.01);
-        EXPECT_LE(audio.seconds(), 2.0);
+        EXPECT_TRUE(audio.seconds() >= 0.01 && audio.seconds() <= 2.0) << audio.seconds();
         const int peak = peaks[entry.path().filename()] = peakOf(audio.samples, 0, audio.samples.size());
         EXPECT_LT(peak, kFullScale * 0.9) << "too close to clipping";
         EXPECT_GT(peak, kFullScale / 10) << "too quiet to hear";
@@ -504,8 +497,7 @@ TEST(Music, DistinctTunesThatLoopWithoutAJump) {
         SCOPED_TRACE(file);
         const auto audio = readAudio(file);
         ASSERT_GT(audio.channels, 0);
-        EXPECT_GE(audio.seconds(), 60.0);
-        EXPECT_LE(audio.seconds(), 120.0);
+        EXPECT_TRUE(audio.seconds() >= 60.0 && audio.seconds() <= 120.0) << audio.seconds();
         EXPECT_LT(peakOf(audio.samples, 0, audio.samples.size()), kFullScale * 0.95);
         for (char c : file.stem().string())
             EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == ' ' || c == ':');

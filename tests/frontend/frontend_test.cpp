@@ -107,6 +107,7 @@ protected:
         platform::setFrameObserver({});
         platform::Input::releaseAll();
         KSound::_playObserver = nullptr;
+        KMiscTools::_urlOpener = nullptr;
         freeMenuGraphics();
         freeBubbleSet();
         freeSounds();
@@ -157,17 +158,10 @@ protected:
         };
         openedURLs(0);
     }
-    void TearDown() override {
-        KMiscTools::_urlOpener = nullptr;
-        FrontEndTest::TearDown();
-    }
     // One menu frame's input and drawing on a cleared screen.
     long frame(long x, long y, bool held) {
         Input::setMouse(static_cast<int>(x), static_cast<int>(y));
-        if (held)
-            Input::pressButton(MouseButton::Left);
-        else
-            Input::releaseButton(MouseButton::Left);
+        held ? Input::pressButton(MouseButton::Left) : Input::releaseButton(MouseButton::Left);
         clear();
         return doUserInput();
     }
@@ -197,9 +191,8 @@ TEST_F(MenuTest, PageButtonsAndPlayActAndClickOncePerPress) {
         EXPECT_EQ(frame(f.x, f.y, f.held), f.action);
         EXPECT_EQ(gCurrentMenu, f.page);
         EXPECT_EQ(clicks, f.clicks);
-        if (f.action == kMenuPlay || (f.x == 480 && !f.held)) {
-            EXPECT_GT(litPixels(grab(), {431, 342, 553, 405}), 1000) << "Play is lit";
-        }
+        const bool playLit = f.action == kMenuPlay || (f.x == 480 && !f.held);
+        EXPECT_TRUE(!playLit || litPixels(grab(), {431, 342, 553, 405}) > 1000) << "Play is lit";
         for (int i = 0; i < layout::kPageCount && !f.held; i++) {
             const layout::Box &b = layout::kPageButtons[i];
             EXPECT_EQ(litPixels(grab(), {b.x1, b.y1, b.x2, b.y2}) > 0, i == f.page) << "button " << i;
@@ -266,7 +259,6 @@ TEST_F(MenuTest, ButtonsReactOnlyInsideTheirAreas) {
 // plain number elsewhere; a name without its ending byte shows 31 characters.
 TEST_F(MenuTest, HighScoreRowsShowTheirNamesAndValuesAsTheModeCountsThem) {
     sHighScores *const tables[4] = {&score60sec, &score5Min, &scoreMillion, &scoreRelax};
-    const sHighScores saved[4] = {score60sec, score5Min, scoreMillion, scoreRelax};
     const auto &rowY = layout::kHighScoreRowY;
     constexpr int kRowHeight = layout::kHighScoreRowHeight;
     const auto page = [](long tab) {
@@ -306,8 +298,6 @@ TEST_F(MenuTest, HighScoreRowsShowTheirNamesAndValuesAsTheModeCountsThem) {
     highscoreText->drawStringFromLeft(thirtyOne, 110, rowY[0], 0);
     highscoreText->drawStringFromRight("2004318071", 360, rowY[0], 0);
     EXPECT_EQ(differingPixels(drawn, grab(), {0, rowY[0], 640, rowY[0] + kRowHeight}), 0);
-    for (int t = 0; t < 4; t++)
-        *tables[t] = saved[t];
 }
 
 // A press inside a link (open bounds) opens its address and ends the program; where two areas
@@ -520,10 +510,7 @@ protected:
     }
     // One frame of the chooser with the mouse over the gem row and a button or key pressed for a moment.
     void press(MouseButton button, SDL_Keycode key = SDLK_UNKNOWN) {
-        if (key == SDLK_UNKNOWN)
-            Input::pressButton(button, 2);
-        else
-            Input::pressKey(key, 2);
+        key == SDLK_UNKNOWN ? Input::pressButton(button, 2) : Input::pressKey(key, 2);
         detectBubbleChange(kGemRowX - 8, kGemRowY, key == SDLK_UNKNOWN && button == MouseButton::Left);
     }
     Screen drawn(void (*control)(long, long, bool)) {

@@ -70,19 +70,15 @@ Bytes skinBytes(int32_t skin) {
     return support::littleEndian({skin});
 }
 
-void chooseSkin(sLauncherDialog &dialog, int skin) {
-    dialog.listSelection = skin;
-    EXPECT_TRUE(launcherCommand(dialog, kIdSkinList));
-    EXPECT_EQ(dialog.shownPreview, skin) << "the preview follows the list at once";
-}
-
 // What the player does, step by step: a digit chooses that skin, f and s flip the full-screen and
 // scoring boxes, x presses Escape and an unknown control (neither ends the dialog), n says the dialog is
 // on the screen, h asks for help, p plays, q quits and k kills the view's process.
 void act(sLauncherDialog &d, const std::string &steps) {
     for (char step : steps) {
         if (step >= '0' && step <= '9') {
-            chooseSkin(d, step - '0');
+            d.listSelection = step - '0';
+            EXPECT_TRUE(launcherCommand(d, kIdSkinList));
+            EXPECT_EQ(d.shownPreview, d.listSelection) << "the preview follows the list at once";
         } else if (step == 'f' || step == 's') {
             (step == 'f' ? d.fullScreenTicked : d.internetScoringTicked) ^= true;
         } else if (step == 'x') {
@@ -105,7 +101,6 @@ bool launch(const std::string &steps, sShown *shown = nullptr, const sLauncherOv
             bool apart = false) {
     const LauncherView view = [&](sLauncherDialog &dialog) {
         initLauncherDialog(dialog);
-        EXPECT_EQ(dialog.listCount, kSkinCount);
         EXPECT_EQ(dialog.shownPreview, dialog.listSelection);
         if (shown)
             *shown = {dialog.fullScreenTicked, dialog.internetScoringTicked, dialog.listSelection};
@@ -320,8 +315,7 @@ int visiblePreview(const sLauncherWindow &w) {
 }
 
 // The stored skin's preview is damaged: its frame stays empty at full size. Escape, the close button
-// and Help leave the dialog open; Play ends it with the choices clicked. A dialog still open ten seconds
-// after the player is done fails the test and is ended by Quit.
+// and Help leave the dialog open; Play ends it with the choices clicked.
 TEST(LauncherView, ShowsTheControlsCentredAndPlayEndsItWithTheChoices) {
     const pid_t xvfb = startXvfb();
     if (xvfb < 0 || !gtk_init_check(nullptr, nullptr)) {
@@ -345,19 +339,9 @@ TEST(LauncherView, ShowsTheControlsCentredAndPlayEndsItWithTheChoices) {
     helpOpened = 0;
     KMiscTools::_urlOpener = [](const char *, bool) { helpOpened.fetch_add(1); };
 
-    sLauncherWindow shown;
-    const guint watchdog = g_timeout_add_seconds(
-        10,
-        [](gpointer data) -> gboolean {
-            ADD_FAILURE() << "the dialog did not end";
-            if (static_cast<sLauncherWindow *>(data)->quit)
-                gtk_button_clicked(GTK_BUTTON(static_cast<sLauncherWindow *>(data)->quit));
-            return G_SOURCE_CONTINUE;
-        },
-        &shown);
+    alarm(60); // a dialog that never ends stops the test program instead of holding it for ever
     const bool play = runWelcomeDialog([&](sLauncherDialog &dialog) {
         return runGtkLauncherView(dialog, [&](sLauncherWindow &w) {
-            shown = w;
             EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(w.skinList)), 3);
             EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w.fullScreen)));
             EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w.internetScoring)));
@@ -391,7 +375,7 @@ TEST(LauncherView, ShowsTheControlsCentredAndPlayEndsItWithTheChoices) {
             gtk_button_clicked(GTK_BUTTON(w.play));
         });
     });
-    g_source_remove(watchdog);
+    alarm(0);
     KMiscTools::_urlOpener = nullptr;
     kill(xvfb, SIGTERM);
     waitpid(xvfb, nullptr, 0);
