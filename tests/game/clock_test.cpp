@@ -68,46 +68,40 @@ TEST_F(ClockTest, RelaxModeShowsTheTimeOfDayAtEachTickAndNeverEnds) {
     const std::string before = shown(kModeSixtySeconds);
     resetTimer(kModeRelax);
     score = 77;
-    // Until the first tick the text of the last formatted frame stands.
-    EXPECT_EQ(std::string(advanceClock(kModeRelax, true)), before);
+    EXPECT_EQ(ticks(kModeRelax, 1, 1), before) << "until the first tick the last text stands";
     EXPECT_EQ(ticks(kModeRelax, 1), "9:05");
     EXPECT_EQ(_realScore, 77);
     hourOfDay = 23, minuteOfDay = 59;
-    EXPECT_EQ(std::string(advanceClock(kModeRelax, true)), "9:05") << "changes only at a tick";
+    EXPECT_EQ(ticks(kModeRelax, 1, 1), "9:05") << "changes only at a tick";
     EXPECT_EQ(ticks(kModeRelax, 1), "23:59");
     hourOfDay = 0, minuteOfDay = 0;
     EXPECT_EQ(ticks(kModeRelax, 1000), "0:00");
     EXPECT_TRUE(gameTimer == 0 && !gameOver);
 }
 
+// A replaced board keeps the score and the clock; a new game (begun, or dealt by the button or F1)
+// starts without a result in its mode's units and name.
 TEST_F(ClockTest, AGameStartsWithItsModesUnitsNameAndNoResult) {
     startGame(kModeMillion, 7);
     EXPECT_STREQ(gameDescription, "quorix2dif1");
-    EXPECT_TRUE(_unitScore == 100 && _gameMode == kModeMillion && score == 0u && gameTimer == 0);
-    EXPECT_FALSE(hasLineOfThree());
+    EXPECT_TRUE(_unitScore == 100 && _gameMode == kModeMillion && score == 0u && gameTimer == 0 &&
+                !hasLineOfThree());
     gameDifficulty = 3;
     startZapAttack();
-    _onlineProcessed = true;
+    _onlineProcessed = endPlay = ghighscoreProcessed = true;
     _realScore = 700; // the last game's result must not be judged again
+    score = 777;
+    gameOverFade = 0.5f;
+    resetTokenTable(false);
+    EXPECT_TRUE(score == 777 && gameTimer == 0 && _onlineProcessed && !endPlay && !ghighscoreProcessed &&
+                gameOverFade == 0.0f);
     startGame(kModeSixtySeconds, 7);
     EXPECT_STREQ(gameDescription, "quorix0dif3");
-    EXPECT_TRUE(_realScore == 0 && _unitScore == 1 && gameTimer == 60);
-    EXPECT_TRUE(zapAttack < 0.0f && !_onlineProcessed);
-    // A new game from the button or F1 starts without a result too, in every mode; a replaced board
-    // keeps the score and the clock.
-    for (long mode = 0; mode < 4; mode++) {
-        _gameMode = mode;
-        score = 777;
-        gameTimer = 12;
-        _realScore = 100000;
-        _onlineProcessed = endPlay = ghighscoreProcessed = true;
-        gameOverFade = 0.5f;
-        resetTokenTable(false);
-        EXPECT_TRUE(score == 777 && gameTimer == 12 && _onlineProcessed && !endPlay && !ghighscoreProcessed);
-        EXPECT_EQ(gameOverFade, 0.0f);
-        gameOver = true;
-        resetTokenTable(true);
-        EXPECT_TRUE(score == 0 && _realScore == 0 && !gameOver && !_onlineProcessed) << "mode " << mode;
-        EXPECT_EQ(gameTimer, mode == kModeSixtySeconds ? 60 : mode == kModeFiveMinutes ? 300 : 0);
-    }
+    EXPECT_TRUE(_realScore == 0 && _unitScore == 1 && gameTimer == 60 && zapAttack < 0.0f &&
+                !_onlineProcessed);
+    _realScore = 100000;
+    score = 777;
+    _onlineProcessed = gameOver = true;
+    resetTokenTable(true);
+    EXPECT_TRUE(score == 0 && _realScore == 0 && gameTimer == 60 && !gameOver && !_onlineProcessed);
 }
