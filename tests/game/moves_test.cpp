@@ -2,8 +2,6 @@
 #include "rules_fixture.h"
 
 #include <tuple>
-#include <utility>
-#include <vector>
 
 using MovesTest = RulesTest;
 
@@ -131,11 +129,10 @@ TEST_F(MovesTest, ASwapTakesSixFramesAndExchangesColourAndBonus) {
                     tokenAt(2, 3).color == 4)
             << frame;
     }
-    stepFrame(0, 0, false);
+    stepFrame(0, 0, false); // the same frame's match search sees the new colours
     const sToken &upper = tokenAt(2, 3), &lower = tokenAt(2, 4);
     EXPECT_TRUE(upper.color == 5 && lower.color == 4 && upper.bonusType == kBonusInert && !lower.bonusType &&
-                !upper.beingSwapped && upper.dy == 0.0f && upper.speedY == 0);
-    EXPECT_EQ(score, 5u) << "the same frame's match search sees the new colours";
+                !upper.beingSwapped && upper.dy == 0.0f && upper.speedY == 0 && score == 5u);
 }
 
 TEST_F(MovesTest, ALineVanishesInFortyOneFramesAndWhatIsAboveFallsARowInSix) {
@@ -152,12 +149,10 @@ TEST_F(MovesTest, ALineVanishesInFortyOneFramesAndWhatIsAboveFallsARowInSix) {
         animateField();
         ASSERT_EQ(tokenAt(4, 4).fally, 0.0f) << "nothing falls into a vanishing cell";
     }
-    EXPECT_EQ(frames, 41);
-    EXPECT_FALSE(tokenAt(4, 6).alive || tokenAt(4, 7).alive);
+    EXPECT_TRUE(frames == 41 && !tokenAt(4, 6).alive && !tokenAt(4, 7).alive) << frames;
     for (frames = 0; !tokenAt(4, 5).alive && frames < 100; frames++)
         fallTokens();
-    EXPECT_EQ(frames, 6);
-    EXPECT_TRUE(tokenAt(4, 5).color == 6 && !tokenAt(4, 4).alive);
+    EXPECT_TRUE(frames == 6 && tokenAt(4, 5).color == 6 && !tokenAt(4, 4).alive) << frames;
     EXPECT_EQ(tokenAt(4, 3).fally, 7.0f) << "bottom up: the token above starts in the same pass";
     for (frames = 0; frames < 100; frames++)
         fallTokens();

@@ -23,8 +23,7 @@ public:
     void SetUp() override {
         gameDifficulty = _unitScore = 1;
         _gameMode = kModeSixtySeconds;
-        score = 0;
-        _realScore = subTimer = 0;
+        _realScore = subTimer = score = 0;
         gameTimer = 60;
         gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = false;
         gameOverFade = 0.0f;
@@ -67,10 +66,9 @@ public:
     // Still and settled: a line found in the last frame is vanishing at fade 1.0, which the board's own
     // queries do not yet count as fading.
     static bool boardIsStill() {
-        for (const sToken &cell : tokenTable)
-            if (cell.fadeSpeed != 0.0f)
-                return false;
-        return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+        return std::all_of(std::begin(tokenTable), std::end(tokenTable),
+                           [](auto &t) { return !t.fadeSpeed; }) &&
+               !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
     }
 
     static bool hasLineOfThree() {
@@ -98,11 +96,9 @@ public:
     // Colours of the board as text, for readable failures.
     static std::string boardText() {
         std::string text;
-        for (long y = 0; y < kBoardRows; y++) {
-            for (long x = 0; x < kBoardColumns; x++)
-                text += tokenAt(x, y).alive ? char('0' + tokenAt(x, y).color) : '.';
-            text += '\n';
-        }
+        for (long i = 0; i < kBoardCells; i++)
+            text += std::string(1, tokenTable[i].alive ? char('0' + tokenTable[i].color) : '.') +
+                    (i % kBoardColumns == kBoardColumns - 1 ? "\n" : "");
         return text;
     }
 };

@@ -2,8 +2,6 @@
 // buffers of a sound and the device the sounds share.
 #include "sound/sound_test.h"
 
-#include <cmath>
-
 using namespace soundtest;
 
 namespace {
@@ -11,9 +9,7 @@ namespace {
 constexpr double kToneAmplitude = 0.5;
 const double kToneRms = kToneAmplitude / std::sqrt(2.0);
 
-double tableDecibels(int index) {
-    return KSound::fechnerTable[index] / 100.0;
-}
+const auto tableDecibels = [](int index) { return KSound::fechnerTable[index] / 100.0; };
 
 Pcm constantLevel(double seconds, double value) {
     return Pcm{44100, 1, std::vector<float>(static_cast<size_t>(seconds * 44100), static_cast<float>(value))};
@@ -72,14 +68,15 @@ TEST_F(SamplePlayTest, AResampledLoopJoinsItsLastFrameToItsFirst) {
     EXPECT_EQ(silent, 20) << "two for each of the ten turns";
 }
 
-TEST_F(SamplePlayTest, AMasterChangeReachesASampleAtItsNextPlay) {
+// The effects master reaches a sample at its next play (0 is silence, but playing); pan attenuates the
+// far channel by the table's amount, and fully right silences the left.
+TEST_F(SamplePlayTest, TheMasterReachesASampleAtItsNextPlayAndPanAttenuatesTheFarChannel) {
     KSound sound;
     ASSERT_TRUE(
         sound.loadSample(file("tone.wav", tone(44100, 1, 0.5, 1000, kToneAmplitude)).c_str(), 100, false, 1));
     KSound::setGlobalVolumes(100, 0);
     sound.playSample();
-    EXPECT_TRUE(sound.isPlaying()) << "silent, but playing";
-    EXPECT_EQ(rms(render(4410), 0, 0, 4410), 0.0) << "master 0 is silence";
+    EXPECT_TRUE(sound.isPlaying() && rms(render(4410), 0, 0, 4410) == 0.0);
     KSound::setGlobalVolumes(100, 100);
     sound.playSample();
     const double before = rms(render(4410), 0, 0, 4410);
@@ -88,19 +85,13 @@ TEST_F(SamplePlayTest, AMasterChangeReachesASampleAtItsNextPlay) {
     sound.playSample();
     EXPECT_NEAR(decibels(rms(render(4410), 0, 0, 4410) / before), tableDecibels(50) - tableDecibels(99),
                 0.05);
-}
-
-TEST_F(SamplePlayTest, PanAttenuatesTheFarChannelByTheTableAmount) {
-    KSound sound;
-    ASSERT_TRUE(
-        sound.loadSample(file("tone.wav", tone(44100, 1, 0.5, 1000, kToneAmplitude)).c_str(), 100, false, 1));
+    KSound::setGlobalVolumes(-1, 100);
     for (auto [pan, quiet] : {std::pair{-50L, 1}, {50L, 0}, {-20L, 1}, {100L, 0}}) {
         sound.setPan(pan);
         sound.playSample();
         const Output out = render(11025);
-        const double loud = rms(out, 1 - quiet, 1000, 11000);
+        const double loud = rms(out, 1 - quiet, 1000, 11000), far = rms(out, quiet, 1000, 11000);
         EXPECT_NEAR(decibels(loud / kToneRms), tableDecibels(99), 0.05) << pan;
-        const double far = rms(out, quiet, 1000, 11000); // fully right silences the left
         EXPECT_NEAR(pan == 100 ? far : decibels(far / loud),
                     pan == 100 ? 0 : -std::labs(KSound::panningtable[pan + 100]) / 100.0, 0.05)
             << pan;
