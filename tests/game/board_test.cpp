@@ -36,7 +36,7 @@ TEST_F(BoardTest, FreshBoardsHoldNoLineTheirColoursAndAHint) {
 // Only the top row is refilled, once nothing falls; its tokens grow in over ten frames. A token growing
 // in hides the other movement: the rest of the top row fills at once.
 TEST_F(BoardTest, NewTokensGrowIntoTheEmptyTopRowInTenFramesOnceNothingFalls) {
-    setBoard({".....", "", "............"});
+    setBoard({".....", ".", "............"});
     tokenAt(3, 5).fally = 14.0f;
     appearTokens();
     EXPECT_FALSE(tokenAt(0, 0).alive);
@@ -44,6 +44,8 @@ TEST_F(BoardTest, NewTokensGrowIntoTheEmptyTopRowInTenFramesOnceNothingFalls) {
     appearTokens();
     EXPECT_TRUE(tokenAt(0, 0).alive && tokenAt(0, 0).fade == 0.0f && tokenAt(0, 0).color < 5 &&
                 !tokenAt(0, 2).alive);
+    fallTokens();
+    EXPECT_EQ(tokenAt(0, 0).fally, 0.0f) << "a token falls into the empty cell below only once grown";
     long frames = 0;
     for (; isThereAnIncomingToken() && frames < 100; frames++)
         animateField();
