@@ -19,47 +19,37 @@ TEST_F(BoardTest, FreshBoardsHoldNoLineTheirColoursAndAHint) {
             long bonuses = 0, wobbling = 0;
             for (long i = 0; i < kBoardCells; i++) {
                 const sToken &cell = tokenTable[i];
-                ASSERT_TRUE(cell.alive && cell.fade == 1.0f);
-                ASSERT_TRUE(cell.color >= 0 && cell.color < colours);
-                ASSERT_TRUE(cell.bonusType >= kBonusNone && cell.bonusType <= kBonusCross);
+                ASSERT_TRUE(cell.alive && cell.fade == 1.0f && cell.color >= 0 && cell.color < colours &&
+                            cell.bonusType >= kBonusNone && cell.bonusType <= kBonusCross);
                 seen[cell.color] = true;
                 bonuses += cell.bonusType != kBonusNone;
-                if (cell.sinusSpeed > 0.0f) {
-                    wobbling++;
-                    EXPECT_TRUE(isHint(i % kBoardColumns, i / kBoardColumns));
-                }
+                wobbling += cell.sinusSpeed > 0.0f && isHint(i % kBoardColumns, i / kBoardColumns);
             }
-            EXPECT_EQ(wobbling, isThereAPossibilityLeft() ? 1 : 0);
-            EXPECT_TRUE(gameSounds.empty());
+            EXPECT_TRUE(wobbling == (isThereAPossibilityLeft() ? 1 : 0) && gameSounds.empty());
             ASSERT_LE(bonuses, difficulty == 0 ? 8 : 0);
             seededBoards += bonuses > 0;
         }
-        EXPECT_TRUE(seen[colours - 1]);
-        EXPECT_GT(seededBoards, difficulty == 0 ? 90 : -1);
+        EXPECT_TRUE(seen[colours - 1] && seededBoards > (difficulty == 0 ? 90 : -1)) << seededBoards;
     }
 }
 
+// Only the top row is refilled, once nothing falls; its tokens grow in over ten frames. A token growing
+// in hides the other movement: the rest of the top row fills at once.
 TEST_F(BoardTest, NewTokensGrowIntoTheEmptyTopRowInTenFramesOnceNothingFalls) {
-    setBoard({".", "", "............"});
-    tokenAt(3, 5).fally = 14.0f; // a token falls somewhere
+    setBoard({".....", ".", "............"});
+    tokenAt(3, 5).fally = 14.0f;
     appearTokens();
     EXPECT_FALSE(tokenAt(0, 0).alive);
-    tokenAt(3, 5).fally = 0.0f;
+    tokenAt(4, 0).fadeSpeed = kAppearSpeed;
     appearTokens();
-    EXPECT_TRUE(tokenAt(0, 0).alive && tokenAt(0, 0).fade == 0.0f && tokenAt(0, 0).color < 5);
-    EXPECT_FALSE(tokenAt(0, 2).alive) << "only the top row is filled";
+    EXPECT_TRUE(tokenAt(0, 0).alive && tokenAt(0, 0).fade == 0.0f && tokenAt(0, 0).color < 5 &&
+                !tokenAt(0, 2).alive);
+    fallTokens();
+    EXPECT_EQ(tokenAt(0, 0).fally, 0.0f) << "a token falls into the empty cell below only once grown";
     long frames = 0;
     for (; isThereAnIncomingToken() && frames < 100; frames++)
         animateField();
-    EXPECT_EQ(frames, 10);
-    EXPECT_EQ(tokenAt(0, 0).fade, 1.0f);
-    // Something appearing hides the other movement: the rest of the top row fills at once.
-    setBoard({"....."});
-    tokenAt(3, 5).fally = 14.0f;
-    tokenAt(4, 0).fadeSpeed = kAppearSpeed;
-    tokenAt(4, 0).fade = 0.3f;
-    appearTokens();
-    EXPECT_TRUE(tokenAt(0, 0).alive);
+    EXPECT_TRUE(frames == 10 && tokenAt(0, 0).fade == 1.0f) << frames;
 }
 
 // One new top-row token in 15 draws a bonus kind (one in 5 at the easiest); kinds 0 and 5 do nothing.

@@ -2,15 +2,11 @@
 // the game-over panel, frame by frame.
 #include "rules_fixture.h"
 
+#include <cmath>
+#include <tuple>
+
 class EngineTest : public RulesTest {
 protected:
-    static FrameInput keys(bool p, bool escape, bool f1 = false) {
-        FrameInput input;
-        input.keyP = p;
-        input.keyEscape = escape;
-        input.keyF1 = f1;
-        return input;
-    }
     static FrameInput onButton(long action, bool down) {
         const sHotSpot &button = hotspots[action];
         return pointer((button.x1 + button.x2) / 2, (button.y1 + button.y2) / 2, down);
@@ -27,15 +23,15 @@ TEST_F(EngineTest, ThePauseStandsTheBoardAndTheClockUntilPIsPressedAgain) {
                                                   {false, ePlayPhase::paused},  {false, ePlayPhase::paused},
                                                   {true, ePlayPhase::resuming}, {true, ePlayPhase::resuming}};
     for (auto [p, phase] : frames) {
-        engine.step(keys(p, false));
-        EXPECT_TRUE(engine.phase() == phase && !engine.advancedThisFrame() && subTimer == 1);
-        EXPECT_TRUE(phase != ePlayPhase::paused || engine.showsPause());
+        engine.step(FrameInput{.keyP = p});
+        EXPECT_TRUE(engine.phase() == phase && !engine.advancedThisFrame() && subTimer == 1 &&
+                    (phase != ePlayPhase::paused || engine.showsPause()));
     }
     EXPECT_EQ(std::memcmp(board, tokenTable, sizeof(tokenTable)), 0);
     engine.step({});
     EXPECT_TRUE(engine.phase() == ePlayPhase::playing && engine.advancedThisFrame() && subTimer == 2);
     gameOver = true; // a game that is over cannot be paused
-    engine.step(keys(true, false));
+    engine.step(FrameInput{.keyP = true});
     EXPECT_EQ(engine.phase(), ePlayPhase::playing);
 }
 
@@ -57,14 +53,13 @@ TEST_F(EngineTest, EscapeAndExitLeaveButInRelaxModeFirstEndTheGameWithItsScore) 
         judged.begin({c.mode, 1, unitScoreForMode(c.mode), 3});
         judged.step({});
         score = 1234;
-        const FrameInput down = c.escape ? keys(false, true) : onButton(kActionExit, true);
+        const FrameInput down = c.escape ? FrameInput{.keyEscape = true} : onButton(kActionExit, true);
         judged.step(down);
         judged.step(down);
         EXPECT_TRUE(!c.escape || judged.phase() == ePlayPhase::escapeHeld) << "decided once Escape is up";
         judged.step(c.escape ? FrameInput{} : onButton(kActionExit, false));
-        EXPECT_EQ(gameOver, c.gameOverAfter);
-        EXPECT_EQ(endPlay, !c.gameOverAfter);
-        EXPECT_EQ(_realScore, c.mode == kModeRelax ? 1234 : 0);
+        EXPECT_EQ(std::tuple(gameOver, endPlay, _realScore),
+                  std::tuple(c.gameOverAfter, !c.gameOverAfter, c.mode == kModeRelax ? 1234L : 0L));
         judged.step(c.gameOverAfter && !c.escape ? onButton(kActionExit, true) : FrameInput{});
         EXPECT_EQ(judged.phase() == ePlayPhase::left, !c.gameOverAfter || !c.escape);
     }
@@ -74,31 +69,22 @@ TEST_F(EngineTest, TheNewGameButtonDealsOnceAndTheFrameEndsOnItsRelease) {
     startGame(kModeSixtySeconds, 9);
     engine.step({});
     score = 50;
-    engine.step(onButton(kActionNewGame, true));
-    EXPECT_EQ(engine.phase(), ePlayPhase::newGameHeld);
-    EXPECT_TRUE(score == 0u && subTimer == 0) << "the new game's clock starts again";
-    EXPECT_EQ(timesPlayed(eGameSound::click), 1);
-    EXPECT_FALSE(engine.advancedThisFrame());
-    engine.step(onButton(kActionNewGame, true));
-    EXPECT_EQ(subTimer, 0) << "the held button stands the game";
+    for (long clicks : {1, 0}) { // the new game's clock starts again, and the held button stands it
+        engine.step(onButton(kActionNewGame, true));
+        EXPECT_TRUE(engine.phase() == ePlayPhase::newGameHeld && !engine.advancedThisFrame());
+        EXPECT_TRUE(score == 0u && subTimer == 0 && timesPlayed(eGameSound::click) == clicks);
+    }
     engine.step(onButton(kActionNewGame, false));
-    EXPECT_EQ(engine.phase(), ePlayPhase::playing);
-    EXPECT_TRUE(engine.advancedThisFrame());
-    EXPECT_EQ(subTimer, 1);
+    EXPECT_TRUE(engine.phase() == ePlayPhase::playing && engine.advancedThisFrame() && subTimer == 1);
 }
 
 TEST_F(EngineTest, TheGameOverPanelGrowsInFiftyFramesAndShrinksAwayAfterANewGame) {
     startGame(kModeRelax, 4);
     gameOver = true;
-    for (int frame = 0; frame < 45; frame++)
-        engine.step({});
-    EXPECT_LT(gameOverFade, 1.0f);
-    for (int frame = 0; frame < 10; frame++)
-        engine.step({});
-    EXPECT_EQ(gameOverFade, 1.0f);
-    engine.step(keys(false, false, true)); // F1 deals a new game: the panel shrinks away
-    EXPECT_FALSE(gameOver);
-    for (int frame = 0; frame < 50; frame++)
-        engine.step({});
-    EXPECT_EQ(gameOverFade, 0.0f);
+    // F1 deals a new game: the panel shrinks away.
+    for (auto [frames, fade] : {std::pair{45, 0.9f}, {10, 1.0f}, {50, 0.0f}}) {
+        for (int frame = 0; frame < frames; frame++)
+            engine.step(FrameInput{.keyF1 = fade == 0.0f && frame == 0});
+        EXPECT_TRUE(std::fabs(gameOverFade - fade) < 0.001f && gameOver == (fade > 0.0f)) << gameOverFade;
+    }
 }

@@ -23,8 +23,7 @@ public:
     void SetUp() override {
         gameDifficulty = _unitScore = 1;
         _gameMode = kModeSixtySeconds;
-        score = 0;
-        _realScore = subTimer = 0;
+        _realScore = subTimer = score = 0;
         gameTimer = 60;
         gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = false;
         gameOverFade = 0.0f;
@@ -52,28 +51,24 @@ public:
     // quiet background. Without rows, the background alone: colours 0..3 in 2x2 tiles, no line, no move.
     static void setBoard(std::vector<std::string> rows = {}) {
         rows.resize(kBoardRows);
-        for (std::string &row : rows)
-            row.resize(kBoardColumns, ' ');
-        std::memset(tokenTable, 0, sizeof(tokenTable));
         for (long y = 0; y < kBoardRows; y++)
             for (long x = 0; x < kBoardColumns; x++) {
-                const char c = rows[y][x];
+                const char c = rows[y].size() > size_t(x) ? rows[y][x] : ' ';
                 tokenAt(x, y) = sToken{};
                 tokenAt(x, y).color = static_cast<int16_t>(c == ' '   ? x % 2 + 2 * (y % 2)
                                                            : c == '.' ? 0
                                                                       : c - '0');
                 tokenAt(x, y).alive = c != '.';
-                tokenAt(x, y).fade = c == '.' ? 0.0f : 1.0f;
+                tokenAt(x, y).fade = tokenAt(x, y).alive ? 1.0f : 0.0f;
             }
     }
 
     // Still and settled: a line found in the last frame is vanishing at fade 1.0, which the board's own
     // queries do not yet count as fading.
     static bool boardIsStill() {
-        for (const sToken &cell : tokenTable)
-            if (cell.fadeSpeed != 0.0f)
-                return false;
-        return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
+        return std::all_of(std::begin(tokenTable), std::end(tokenTable),
+                           [](auto &t) { return !t.fadeSpeed; }) &&
+               !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
     }
 
     static bool hasLineOfThree() {
@@ -89,24 +84,21 @@ public:
     static long cellCentreX(long x) { return kBoardLeft + kCellSize * x + kCellSize / 2; }
     static long cellCentreY(long y) { return kBoardTop + kCellSize * y + kCellSize / 2; }
 
-    // Runs frames without input until the board is still; returns the number of frames, or -1.
-    long runUntilStill(long limit = 5000) {
-        for (long frame = 1; frame <= limit; frame++) {
+    // Runs frames without input (at least one) until the board is still; false if it never is.
+    bool runUntilStill() {
+        long frame = 0;
+        do
             stepFrame(0, 0, false);
-            if (boardIsStill())
-                return frame;
-        }
-        return -1;
+        while (!boardIsStill() && ++frame < 5000);
+        return boardIsStill();
     }
 
     // Colours of the board as text, for readable failures.
     static std::string boardText() {
         std::string text;
-        for (long y = 0; y < kBoardRows; y++) {
-            for (long x = 0; x < kBoardColumns; x++)
-                text += tokenAt(x, y).alive ? char('0' + tokenAt(x, y).color) : '.';
-            text += '\n';
-        }
+        for (long i = 0; i < kBoardCells; i++)
+            text += std::string(1, tokenTable[i].alive ? char('0' + tokenTable[i].color) : '.') +
+                    (i % kBoardColumns == kBoardColumns - 1 ? "\n" : "");
         return text;
     }
 };

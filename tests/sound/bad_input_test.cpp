@@ -3,7 +3,6 @@
 #include "sound/sound_test.h"
 
 #include <filesystem>
-#include <optional>
 #include <random>
 #include <sys/stat.h>
 
@@ -32,137 +31,96 @@ Bytes operator+(Bytes a, const Bytes &b) {
     return a;
 }
 
-// Runs with the driver SDL is told to use; restores the setting afterwards.
-struct AudioDriver {
-    explicit AudioDriver(const char *name) {
-        if (const char *was = std::getenv("SDL_AUDIODRIVER"))
-            old = was;
-        setenv("SDL_AUDIODRIVER", name, 1);
-    }
-    ~AudioDriver() { old ? setenv("SDL_AUDIODRIVER", old->c_str(), 1) : unsetenv("SDL_AUDIODRIVER"); }
-    std::optional<std::string> old;
-};
-
 using BadInputTest = SoundTest;
 
-TEST_F(BadInputTest, UnusableFilesAreRefusedAndLeaveNothingBehind) {
-    const Bytes wav = smallWav(), ogg = oggImage(tone(44100, 2, 0.5, 1000, 0.5));
+// The file's own name says Ogg Vorbis (".ogg" anywhere in it, in lower case); the folders that lead to it
+// say nothing. Damaged or lying files, and a FIFO or a device in a sound's place, are refused without
+// being read and leave nothing behind; a WAV longer than its file keeps the length of the file. Only a
+// file that is there but not Ogg Vorbis is reported when music is loaded.
+TEST_F(BadInputTest, EachFileLoadsAsWhatItsNameAndBytesSayOrIsRefused) {
+    const Bytes wav = smallWav(), ogg = oggImage(tone(44100, 1, 0.2, 1000, 0.5));
     Bytes garbage(4000);
     std::mt19937 random(7);
     std::generate(garbage.begin(), garbage.end(), [&random] { return uint8_t(random()); });
-    const std::pair<const char *, Bytes> files[] = {
-        {"empty.wav", {}},
-        {"tiny.wav", {'d', 'a', 't', 'a'}},
-        {"no data tag.wav", poked(wav, 36, 'D', 1)},
-        {"data length 0.wav", poked(wav, 40, 0, 4)},
-        {"data before fmt.wav", part(wav, 0, 12) + part(wav, 36, wav.size()) + part(wav, 12, 36)},
-        {"zero channels.wav", poked(wav, 22, 0, 2)},
-        {"seven channels.wav", poked(wav, 22, 7, 2)},
-        {"rate 0.wav", poked(wav, 24, 0, 4)},
-        {"absurd rate.wav", poked(wav, 24, 4000000000u, 4)},
-        {"24 bits.wav", poked(wav, 34, 24, 2)},
-        {"block size not channels x bytes.wav", poked(wav, 32, 3, 2)},
-        {"not PCM.wav", poked(wav, 20, 0xfffe, 2)},
-        {"format record beyond the end.wav",
-         {'R', 'I', 'F', 'F', 'd', 'a', 't', 'a', 4, 0, 0, 0, 1, 2, 3, 4, 'f', 'm', 't', ' ', 0, 0}},
-        {"data length cut off.wav", part(wav, 0, 38)},
-        {"empty.ogg", {}},
-        {"garbage.ogg", garbage},
-        {"cut in the headers.ogg", part(ogg, 0, 60)},
-        {"three channels.ogg", oggImage(tone(44100, 3, 0.2, 1000, 0.5))},
-    };
-    KSound keeper; // keeps the device open between the many objects
-    std::vector<std::string> names = {dir.path("missing.wav"), dir.path("missing.ogg"), dir.path("")};
-    for (const auto &[name, bytes] : files)
-        names.push_back(dir.write(name, bytes));
-    for (const std::string &name : names) {
-        SCOPED_TRACE(name);
-        KSound sound;
-        EXPECT_FALSE(sound.loadSample(name.c_str(), 100, false, 3));
-        EXPECT_TRUE(sound._wavData == nullptr && sound._directSoundBuffer[0] == nullptr);
-        sound.playSample();
-        EXPECT_FALSE(sound.isPlaying());
-    }
-}
-
-TEST_F(BadInputTest, AWavLongerThanItsFileIsPlayedToTheEndOfTheFile) {
-    KSound sound; // a WAV declaring a gigabyte of its 4410 bytes
-    ASSERT_TRUE(
-        sound.loadSample(dir.write("long.wav", poked(smallWav(), 40, 1u << 30, 4)).c_str(), 100, false, 2));
-    EXPECT_TRUE(sound._wavLength == 4410u && sound._directSoundBuffer[1]->size() == 4410u);
-    sound.playSample();
-    const Output out = render(2205 + 100);
-    EXPECT_FALSE(sound.isPlaying());
-    EXPECT_GT(rms(out, 0, 0, 2205), 0.3);
-    EXPECT_EQ(rms(out, 0, 2206, 2305), 0.0) << "nothing beyond the file is played";
-}
-
-// The file's own name says Ogg Vorbis (".ogg" anywhere in it, in lower case); the folders that lead to
-// it say nothing. A FIFO or a device in a sound's place is refused without being read. Only a file that
-// is there but not Ogg Vorbis is reported when music is loaded.
-TEST_F(BadInputTest, TheFilesOwnNameSaysOggAndOnlyFilesLoad) {
-    const Bytes wav = smallWav(), ogg = oggImage(tone(44100, 1, 0.2, 1000, 0.5));
     std::filesystem::create_directories(dir.path("tunes.ogg"));
     std::filesystem::create_directories(dir.path("a b#%?é.wav"));
     for (const char *name : {"fifo.wav", "fifo.ogg"})
         ASSERT_EQ(mkfifo(dir.path(name).c_str(), 0644), 0);
     for (const char *name : {"zero.wav", "zero.ogg"})
         std::filesystem::create_symlink("/dev/zero", dir.path(name));
-    const struct {
+    const Bytes none = {'-'};                                         // the file is already there, or missing
+    const std::string beyond("RIFFdata\4\0\0\0\1\2\3\4fmt \0\0", 22); // a format record past the end
+    struct Case {
         const char *name;
-        const Bytes *bytes;   // null: already there
-        unsigned long length; // 0: refused
-        bool reported;
-    } cases[] = {
-        {"wave.OGG", &wav, 4410, true},
-        {"real.OGG", &ogg, 0, false},
-        {"real.ogg", &ogg, 8820 * 2, false},
-        {"wave.ogg", &wav, 0, true},
-        {"tunes.ogg/click.wav", &wav, 4410, true},
-        {"a b#%?é.wav/good.ogg", &ogg, 8820 * 2, false},
-        {"fifo.wav", nullptr, 0, false},
-        {"fifo.ogg", nullptr, 0, false},
-        {"zero.wav", nullptr, 0, false},
-        {"zero.ogg", nullptr, 0, false},
-        {"missing.ogg", nullptr, 0, false},
+        Bytes bytes;
+        unsigned long length; // as an effect; 0: refused
+        bool music, reported;
     };
-    KSound sound;
-    for (const auto &c : cases) {
+    std::vector<Case> cases = {
+        {"wave.OGG", wav, 4410, false, true},
+        {"real.OGG", ogg, 0, true, false},
+        {"real.ogg", ogg, 8820 * 2, true, false},
+        {"wave.ogg", wav, 0, false, true},
+        {"tunes.ogg/click.wav", wav, 4410, false, true},
+        {"a b#%?é.wav/good.ogg", ogg, 8820 * 2, true, false},
+        {"long.wav", poked(wav, 40, 1u << 30, 4), 4410, false, true}, // declares a gigabyte
+        {"empty.wav", {}, 0, false, false},
+        {"tiny.wav", {'d', 'a', 't', 'a'}, 0, false, true},
+        {"no data tag.wav", poked(wav, 36, 'D', 1), 0, false, true},
+        {"data length 0.wav", poked(wav, 40, 0, 4), 0, false, true},
+        {"late fmt.wav", part(wav, 0, 12) + part(wav, 36, wav.size()) + part(wav, 12, 36), 0, false, true},
+        {"zero channels.wav", poked(wav, 22, 0, 2), 0, false, true},
+        {"seven channels.wav", poked(wav, 22, 7, 2), 0, false, true},
+        {"rate 0.wav", poked(wav, 24, 0, 4), 0, false, true},
+        {"absurd rate.wav", poked(wav, 24, 4000000000u, 4), 0, false, true},
+        {"24 bits.wav", poked(wav, 34, 24, 2), 0, false, true},
+        {"block size not channels x bytes.wav", poked(wav, 32, 3, 2), 0, false, true},
+        {"not PCM.wav", poked(wav, 20, 0xfffe, 2), 0, false, true},
+        {"format record beyond the end.wav", Bytes(beyond.begin(), beyond.end()), 0, false, true},
+        {"data length cut off.wav", part(wav, 0, 38), 0, false, true},
+        {"empty.ogg", {}, 0, false, false},
+        {"garbage.ogg", garbage, 0, false, true},
+        {"cut in the headers.ogg", part(ogg, 0, 60), 0, false, true},
+        {"three channels.ogg", oggImage(tone(44100, 3, 0.2, 1000, 0.5)), 0, false, false},
+    };
+    for (const char *name :
+         {"fifo.wav", "fifo.ogg", "zero.wav", "zero.ogg", "missing.ogg", "missing.wav", ""})
+        cases.push_back({name, none, 0, false, false});
+    KSound keeper; // keeps the device open between the many objects
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string file = c.bytes ? dir.write(c.name, *c.bytes) : dir.path(c.name);
-        EXPECT_EQ(sound.loadSample(file.c_str(), 100, false, 1), c.length != 0);
-        EXPECT_TRUE(c.length == 0 || sound._wavLength == c.length);
-        KSound stream;
+        const std::string file = c.bytes == none ? dir.path(c.name) : dir.write(c.name, c.bytes);
+        KSound sound, music;
+        EXPECT_EQ(sound.loadSample(file.c_str(), 100, false, 3), c.length != 0);
+        EXPECT_EQ(sound._wavLength, c.length);
+        EXPECT_EQ(sound._wavData == nullptr && sound._directSoundBuffer[0] == nullptr, c.length == 0);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(stream.loadStream(file.c_str()), c.bytes == &ogg);
+        EXPECT_EQ(music.loadStream(file.c_str()), c.music);
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
                   c.reported ? "error: error could not detect ogg file\n" : "");
-        stream.playStream(true); // nothing loaded: nothing happens
-        EXPECT_EQ(stream.hThread == nullptr, c.bytes != &ogg);
+        sound.playSample(); // nothing loaded: nothing happens
+        music.playStream(true);
+        EXPECT_EQ(sound.isPlaying(), c.length != 0);
+        EXPECT_EQ(music.hThread == nullptr, !c.music);
     }
 }
 
 TEST_F(BadInputTest, WithoutADeviceEveryLoadFailsSilentlyAndALaterObjectOpensOne) {
     const std::string wav = file("tone.wav", tone(44100, 1, 0.05, 1000, 0.5));
     const std::string ogg = file("tone.ogg", tone(44100, 2, 0.2, 1000, 0.5), 0);
-    auto none = std::make_unique<AudioDriver>("no-such-driver");
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1); // the fixture sets the dummy driver back
     auto early = std::make_unique<KSound>();
     ASSERT_TRUE(KSound::directSoundPtr == nullptr && KSound::_instanceCount == 0);
     EXPECT_EQ(KSound::fechnerTable[50], -831) << "the tables are ready all the same";
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(early->loadSample(wav.c_str(), 100, false, 3));
-    EXPECT_FALSE(early->loadSample(ogg.c_str(), 100, true, 1));
-    EXPECT_FALSE(early->loadStream(ogg.c_str()));
+    EXPECT_FALSE(early->loadSample(wav.c_str(), 100, false, 3) ||
+                 early->loadSample(ogg.c_str(), 100, true, 1) || early->loadStream(ogg.c_str()));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "nothing is shown for a missing device";
     early->playSample();
     early->playStream(true);
-    early->setVolume(50);
-    early->setPan(10);
     EXPECT_TRUE(!early->isPlaying() && early->hThread == nullptr);
-    none.reset();
-
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     KSound later; // finds no device started and opens one, which the early object does not close
-    ASSERT_TRUE(KSound::directSoundPtr != nullptr && KSound::_instanceCount == 1);
     early.reset();
     ASSERT_TRUE(KSound::directSoundPtr != nullptr && KSound::_instanceCount == 1);
     ASSERT_TRUE(later.loadSample(wav.c_str(), 100, false, 1));
@@ -175,40 +133,39 @@ TEST_F(BadInputTest, WithoutADeviceEveryLoadFailsSilentlyAndALaterObjectOpensOne
 // window: the game's mouse clicks arrive as events.
 TEST_F(BadInputTest, ADeviceThatFailsToOpenLeavesTheEventsAlone) {
     setenv("SDL_DISKAUDIOFILE", "/nonexistent-folder/quorix-audio.raw", 1);
-    AudioDriver disk("disk");
+    setenv("SDL_AUDIODRIVER", "disk", 1); // the fixture sets the dummy driver back
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0);
     {
         KSound first, second;
         ASSERT_EQ(KSound::directSoundPtr, nullptr);
     }
     unsetenv("SDL_DISKAUDIOFILE");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     EXPECT_NE(SDL_WasInit(SDL_INIT_EVENTS), 0u);
-    SDL_Event pushed{}, received{};
-    pushed.type = SDL_USEREVENT;
-    ASSERT_EQ(SDL_PushEvent(&pushed), 1);
-    bool found = false;
-    while (SDL_PollEvent(&received))
-        found = found || received.type == SDL_USEREVENT;
-    EXPECT_TRUE(found);
+    SDL_Event event{};
+    event.type = SDL_USEREVENT;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    event.type = 0;
+    while (event.type != SDL_USEREVENT && SDL_PollEvent(&event) == 1) {
+    }
+    EXPECT_EQ(event.type, uint32_t(SDL_USEREVENT));
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
-// Mutations of a valid file: flipped bits, random values in the headers, cuts, tags planted at random
-// places and runs of random bytes.
+// Mutations of a valid file: flipped bits, random values in the headers, cuts, "data" and "fmt " tags
+// planted at random places, and runs of random bytes.
 Bytes mutate(Bytes bytes, std::mt19937 &random) {
-    const auto pick = [&random](size_t n) { return n ? size_t(random() % n) : 0; };
     for (int e = 0, edits = 1 + int(random() % 6); e < edits && !bytes.empty(); ++e) {
-        const int kind = int(random() % 5);
-        const size_t at = pick(kind == 1 ? std::min<size_t>(bytes.size(), 64) : bytes.size());
-        const uint32_t value = random();
+        const uint32_t kind = random() % 5, value = random();
+        const size_t at = random() % (kind == 1 ? std::min<size_t>(bytes.size(), 64) : bytes.size());
         if (kind == 0)
             bytes[at] ^= uint8_t(1u << (value % 8));
         else if (kind == 2)
-            bytes.resize(pick(bytes.size() + 1));
-        for (size_t i = 0; kind != 0 && kind != 2 && i < (kind == 4 ? 32 : 4) && at + i < bytes.size(); ++i)
-            bytes[at + i] = kind == 1   ? uint8_t(value >> (8 * i))
-                            : kind == 3 ? uint8_t("datafmt "[(value % 2) * 4 + i])
-                                        : uint8_t(random());
+            bytes.resize(random() % (bytes.size() + 1));
+        for (size_t i = 0; kind % 2 && i < (kind == 3 ? 4 : 32) && at + i < bytes.size(); ++i)
+            bytes[at + i] = kind == 3 ? uint8_t("datafmt "[(value % 2) * 4 + i]) : uint8_t(random());
+        for (size_t i = 0; kind == 4 && i < 4 && at + i < bytes.size(); ++i)
+            bytes[at + i] = uint8_t(value >> (8 * i));
     }
     return bytes;
 }

@@ -29,9 +29,7 @@ inline double rms(const Output &out, int channel, size_t from, size_t to) {
     return to <= from ? 0 : std::sqrt(sum / static_cast<double>(to - from));
 }
 
-inline double decibels(double ratio) {
-    return 20.0 * std::log10(ratio);
-}
+inline const auto decibels = [](double ratio) { return 20.0 * std::log10(ratio); };
 
 } // namespace soundtest
 
