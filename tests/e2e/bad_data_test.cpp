@@ -17,47 +17,30 @@ using namespace e2e;
 namespace fs = std::filesystem;
 
 TEST(BadData, TheProgramPlaysAndQuitsWhateverItsFilesHold) {
-    const auto bytes = [](size_t size, unsigned char fill) { return std::vector<unsigned char>(size, fill); };
-    const struct {
-        const char *what;
-        std::function<void(const ProgramFolder &)> damage;
-    } cases[] = {
-        // Gem set 40, tune 77, tab -9 and a huge slider: each falls back when it is used.
-        {"preferences pointing nowhere",
-         [](auto &folder) {
-             folder.write("prefs.raw", support::littleEndian({5000, -7, 2, 1, -9, 40, 77}));
-         }},
-        // Set 0: a 300-byte name and no pictures; set 1: pictures but no name (so it does not exist).
-        {"broken gem sets",
-         [&](auto &folder) {
-             folder.unlinkData("gems");
-             folder.write("data/gems/set0/name.txt", bytes(300, 'g'));
-             fs::create_directories(folder.path("data/gems/set1"));
-             fs::copy(fs::path(QUORIX_DATA_DIR) / "gems/set1/gem01.tga",
-                      folder.path("data/gems/set1/gem01.tga"));
-         }},
-        {"tunes that are not Ogg",
-         [&](auto &folder) {
-             folder.unlinkData("music");
-             folder.write("data/music/a.ogg.txt", bytes(100, 'o'));
-             folder.write("data/music/b.ogg", bytes(100, 'o'));
-         }},
-        {"missing skin pictures",
-         [&](auto &folder) {
-             folder.unlinkData("skins");
-             folder.write("data/skins/0/menu0.tga", bytes(64, 0x11));
-         }},
-        // Folders where files belong are left alone.
-        {"folders for files",
-         [](auto &folder) {
-             fs::create_directories(folder.path("prefs.raw"));
-             fs::create_directories(folder.path("data/srelx"));
-         }},
-    };
-    for (const auto &damaged : cases) {
-        SCOPED_TRACE(damaged.what);
+    const std::vector<unsigned char> junk(300, 'j');
+    for (bool foldersForFiles : {false, true}) {
+        SCOPED_TRACE(foldersForFiles ? "folders where files belong"
+                                     : "damaged preferences, gems, tunes, skin");
         ProgramFolder folder;
-        damaged.damage(folder);
+        if (foldersForFiles) { // they are left alone
+            fs::create_directories(folder.path("prefs.raw"));
+            fs::create_directories(folder.path("data/srelx"));
+        } else {
+            // Gem set 40, tune 77, tab -9 and a huge slider: each falls back when it is used.
+            folder.write("prefs.raw", support::littleEndian({5000, -7, 2, 1, -9, 40, 77}));
+            // Set 0: a 300-byte name and no pictures; set 1: pictures but no name (so it does not exist).
+            folder.unlinkData("gems");
+            folder.write("data/gems/set0/name.txt", junk);
+            fs::create_directories(folder.path("data/gems/set1"));
+            fs::copy(fs::path(QUORIX_DATA_DIR) / "gems/set1/gem01.tga",
+                     folder.path("data/gems/set1/gem01.tga"));
+            // Tunes that are not Ogg, and a skin of one broken picture.
+            folder.unlinkData("music");
+            folder.write("data/music/a.ogg.txt", junk);
+            folder.write("data/music/b.ogg", junk);
+            folder.unlinkData("skins");
+            folder.write("data/skins/0/menu0.tga", junk);
+        }
         playScript(
             folder.root(),
             [](Director &director) {
@@ -80,9 +63,9 @@ TEST(BadData, TheProgramPlaysAndQuitsWhateverItsFilesHold) {
                     .key(SDLK_ESCAPE, 1000);
             },
             6000);
-        if (fs::is_directory(folder.path("prefs.raw"))) {
-            EXPECT_TRUE(fs::is_directory(folder.path("data/srelx")))
-                << "folders where files belong are left alone";
+        if (foldersForFiles) {
+            EXPECT_TRUE(fs::is_directory(folder.path("prefs.raw")) &&
+                        fs::is_directory(folder.path("data/srelx")));
         } else {
             const std::vector<unsigned char> prefs = folder.read("prefs.raw");
             ASSERT_EQ(prefs.size(), 28u) << "the preferences are saved at the end";

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frontend/menu.h"
@@ -22,7 +23,6 @@ namespace {
 
 // One frame as the player saw it.
 struct SeenFrame {
-    uint64_t number = 0;
     bool drawn = false;
     uint64_t picture = 0; // a hash of its pixels
 };
@@ -32,18 +32,10 @@ struct SeenFrame {
 struct Marks {
     uint64_t stillFrom = 0, stillTo = 0, exposed = 0, clicked = 0, keyed = 0;
 };
-
-struct Playthrough {
-    std::vector<SeenFrame> frames;
-    Marks marks;
-    const SeenFrame &at(uint64_t number) const { return frames.at(number - 1); }
-};
+using Check = std::function<void(const std::vector<SeenFrame> &seen, const Marks &marks)>;
 
 uint64_t hashOf(const std::vector<uint32_t> &pixels) {
-    uint64_t hash = 1469598103934665603ull;
-    for (uint32_t p : pixels)
-        hash = (hash ^ p) * 1099511628211ull;
-    return hash;
+    return std::hash<std::string_view>{}({reinterpret_cast<const char *>(pixels.data()), pixels.size() * 4});
 }
 
 // Nothing moves, fades or wobbles: the board's picture changes only when the player acts.
@@ -54,12 +46,11 @@ bool boardAtRest() {
     return boardStill();
 }
 
-// Plays the script in a child process and returns what the player saw (through a file).
-Playthrough playAndRecord(bool drawEveryFrame, const support::TempFolder &files) {
-    Playthrough seen;
-    Marks &marks = seen.marks;
+// Plays the script in a child process and hands what the player saw (frame n at n - 1) to `check` there.
+void playAndCheck(bool drawEveryFrame, const Check &check) {
+    std::vector<SeenFrame> seen;
+    Marks marks;
     ProgramFolder folder;
-    const std::string path = files.path(drawEveryFrame ? "every" : "skipping");
     const auto mark = [](uint64_t &at) {
         return [&at](const platform::Frame &frame) { at = frame.number(); };
     };
@@ -68,11 +59,11 @@ Playthrough playAndRecord(bool drawEveryFrame, const support::TempFolder &files)
         [&](Director &director) {
             platform::Display::setDrawEveryFrame(drawEveryFrame);
             director.watch([&](const platform::Frame &frame) {
-                seen.frames.push_back({frame.number(), frame.drawn(), hashOf(frame.pixels())});
+                seen.push_back({frame.drawn(), hashOf(frame.pixels())});
             });
             const auto pictureChanged = [&] {
-                const size_t n = seen.frames.size();
-                return n >= 2 && seen.frames[n - 1].picture != seen.frames[n - 2].picture;
+                const size_t n = seen.size();
+                return n >= 2 && seen[n - 1].picture != seen[n - 2].picture;
             };
             clickPlay(director.seed(20240601).waitUntil("the menu", menuShown))
                 .waitUntil("a board at rest", boardAtRest)
@@ -107,64 +98,57 @@ Playthrough playAndRecord(bool drawEveryFrame, const support::TempFolder &files)
                     frame.pressKey(SDLK_p, 1); // pause: the board hides under the pause panel
                 })
                 .wait(10)
-                .key(SDLK_p)
-                .wait(10)
-                .key(SDLK_ESCAPE)
-                .waitUntil("the menu", menuReady, 245)
-                .key(SDLK_ESCAPE, 1000);
+                .closeWindow();
         },
-        4000,
-        [&](const Director &) {
-            std::ofstream out(path);
-            out << marks.stillFrom << ' ' << marks.stillTo << ' ' << marks.exposed << ' ' << marks.clicked
-                << ' ' << marks.keyed << '\n';
-            for (const SeenFrame &frame : seen.frames)
-                out << frame.number << ' ' << frame.drawn << ' ' << frame.picture << '\n';
-        });
-    std::ifstream in(path);
-    in >> marks.stillFrom >> marks.stillTo >> marks.exposed >> marks.clicked >> marks.keyed;
-    for (SeenFrame frame; in >> frame.number >> frame.drawn >> frame.picture;)
-        seen.frames.push_back(frame);
-    return seen;
+        4000, [&](const Director &) { check(seen, marks); });
 }
 
 TEST(Frames, UnchangedFramesAreLeftOutAndThePlayerSeesEveryChangeAtOnce) {
     const support::TempFolder files("frames");
-    const Playthrough skipping = playAndRecord(false, files), every = playAndRecord(true, files);
+    const std::string every = files.path("every");
+    playAndCheck(true, [&](const std::vector<SeenFrame> &seen, const Marks &) {
+        std::ofstream out(every);
+        for (size_t i = 0; i < seen.size(); ++i) {
+            ASSERT_TRUE(seen[i].drawn) << "asked to, the window draws every frame (frame " << i + 1 << ")";
+            out << seen[i].picture << '\n';
+        }
+    });
+    playAndCheck(false, [&](const std::vector<SeenFrame> &seen, const Marks &m) {
+        // Both runs went the same way, and in every frame the player saw the same picture.
+        std::ifstream in(every);
+        std::vector<uint64_t> pictures;
+        for (uint64_t picture; in >> picture;)
+            pictures.push_back(picture);
+        ASSERT_GT(m.keyed, m.stillFrom);
+        ASSERT_EQ(seen.size(), pictures.size());
+        long differing = 0;
+        for (size_t i = 0; i < seen.size(); ++i)
+            differing += seen[i].picture != pictures[i];
+        EXPECT_EQ(differing, 0) << "frames whose picture differs from the one drawn every frame";
+        const auto at = [&](uint64_t number) { return seen.at(number - 1); };
 
-    // Both runs went the same way, and in every frame the player saw the same picture.
-    ASSERT_GT(skipping.marks.keyed, skipping.marks.stillFrom);
-    ASSERT_EQ(skipping.frames.size(), every.frames.size());
-    ASSERT_EQ(skipping.marks.keyed, every.marks.keyed);
-    long differing = 0;
-    for (size_t i = 0; i < skipping.frames.size(); ++i)
-        differing += skipping.frames[i].picture != every.frames[i].picture;
-    EXPECT_EQ(differing, 0) << "frames whose picture differs from the one drawn every frame";
-    for (const SeenFrame &frame : every.frames)
-        ASSERT_TRUE(frame.drawn) << "asked to, the window draws every frame (frame " << frame.number << ")";
+        // A still board over ten seconds: drawn once each time the clock's text changes, and no more.
+        long drawn = 0, changes = 0;
+        for (uint64_t n = m.stillFrom + 1; n <= m.stillTo; ++n) {
+            drawn += at(n).drawn;
+            changes += at(n).picture != at(n - 1).picture;
+        }
+        EXPECT_GE(m.stillTo - m.stillFrom, 750u);
+        EXPECT_GE(changes, 9) << "the clock ticks ten times in ten seconds";
+        EXPECT_LE(changes, 11);
+        EXPECT_EQ(drawn, changes);
 
-    // A still board over ten seconds: drawn once each time the clock's text changes, and no more.
-    const Marks &m = skipping.marks;
-    long drawn = 0, changes = 0;
-    for (uint64_t n = m.stillFrom + 1; n <= m.stillTo; ++n) {
-        drawn += skipping.at(n).drawn;
-        changes += skipping.at(n).picture != skipping.at(n - 1).picture;
-    }
-    EXPECT_GE(m.stillTo - m.stillFrom, 750u);
-    EXPECT_GE(changes, 9) << "the clock ticks ten times in ten seconds";
-    EXPECT_LE(changes, 11);
-    EXPECT_EQ(drawn, changes);
+        // An expose has the next frame drawn though its picture is unchanged.
+        EXPECT_EQ(at(m.exposed + 1).picture, at(m.exposed).picture);
+        EXPECT_TRUE(at(m.exposed + 1).drawn);
+        EXPECT_FALSE(at(m.exposed + 2).drawn);
 
-    // An expose has the next frame drawn though its picture is unchanged.
-    EXPECT_EQ(skipping.at(m.exposed + 1).picture, skipping.at(m.exposed).picture);
-    EXPECT_TRUE(skipping.at(m.exposed + 1).drawn);
-    EXPECT_FALSE(skipping.at(m.exposed + 2).drawn);
-
-    // A click and a key change the picture in the frame that reads them, and that frame is drawn.
-    for (uint64_t acted : {m.clicked, m.keyed}) {
-        EXPECT_NE(skipping.at(acted + 1).picture, skipping.at(acted).picture) << "frame " << acted + 1;
-        EXPECT_TRUE(skipping.at(acted + 1).drawn) << "frame " << acted + 1;
-    }
+        // A click and a key change the picture in the frame that reads them, and that frame is drawn.
+        for (uint64_t acted : {m.clicked, m.keyed}) {
+            EXPECT_NE(at(acted + 1).picture, at(acted).picture) << "frame " << acted + 1;
+            EXPECT_TRUE(at(acted + 1).drawn) << "frame " << acted + 1;
+        }
+    });
 }
 
 } // namespace

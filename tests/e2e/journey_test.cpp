@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "framework/KSound.h"
 #include "frontend/highscores.h"
 #include "frontend/menu.h"
 #include "game/board.h"
@@ -14,7 +13,6 @@
 #include "game/sheet_layout.h"
 #include "scripted.h"
 #include "shell/prefs.h"
-#include "shell/sounds.h"
 #include "support/temp_folder.h"
 
 using namespace e2e;
@@ -31,25 +29,18 @@ Director &press(Director &director, const layout::Box &box, int polls = -1) {
     return director.click(centreX(box), centreY(box), polls);
 }
 
-std::vector<const KSound *> played;
-long timesPlayed(const KSound *sound) {
-    return std::count(played.begin(), played.end(), sound);
-}
-
 } // namespace
 
-// Set up a game, play a 60-second game to its end, enter a name, see it on the high-score page, change
-// every option, and quit; then compare the files written with what the inputs produce.
+// Set up a game, play a 60-second game to its end, enter a name, change every option, and quit; then
+// compare the files written with what the inputs produce. (The high-score page showing a new row is the
+// online replay test's: its press on the row plays that game.)
 TEST(Journey, SixtySecondGameFromStartToQuit) {
     ProgramFolder folder;
-    Picture scoresBefore, scoresAfter;
     playScript(
         folder.root(),
         [&](Director &director) {
-            press(director.waitUntil("the menu", menuShown), layout::kPageButtons[3])
-                .wait(2)
-                .act([&](auto &frame) { scoresBefore = frame.pixels(); });
-            press(press(press(director, layout::kPageButtons[0]), layout::kModeRows[0]),
+            press(press(press(director.waitUntil("the menu", menuShown), layout::kPageButtons[0]),
+                        layout::kModeRows[0]),
                   layout::kDifficultyButtons[2]);
             clickPlay(director)
                 .playUntil(
@@ -60,7 +51,7 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
                     EXPECT_EQ(gameTimer, 0);
                     ASSERT_TRUE(isHighScore()) << "a bot's score should beat 20 points in 60 seconds";
                 })
-                .type("zoe")
+                .type("pipkins and the peppers") // a "p" pauses only a game that is not over
                 .key(SDLK_BACKSPACE)
                 .type("e")
                 .key(SDLK_RETURN)
@@ -70,14 +61,11 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
                     const std::vector<unsigned char> table = folder.read("data/s60");
                     int rows = 0;
                     for (int row = 6; row < 9; row++)
-                        rows += tableRow(table, row).name == "zoe" &&
+                        rows += tableRow(table, row).name == "pipkins and the pe" && // up to 18 letters
                                 tableRow(table, row).value == uint32_t(_realScore);
-                    EXPECT_EQ(rows, 1) << "zoe's row in the saved table";
+                    EXPECT_EQ(rows, 1) << "the new row in the saved table";
                 });
             press(director, layout::kPlayButtons[2].area).waitUntil("the menu again", menuReady, 345);
-            press(director, layout::kPageButtons[3]).wait(2).act([&](auto &frame) {
-                scoresAfter = frame.pixels();
-            });
             press(director, layout::kPageButtons[2])
                 .click(300, 209)    // effects slider: position 67
                 .click(250, 235)    // music slider: position 17
@@ -86,13 +74,7 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
                 .click(200, 156);   // reset the tables
             press(director, layout::kPageButtons[5]);
         },
-        20000,
-        [&](const Director &) {
-            // The 60-second tab showed the new row in the difficulty-2 block and nothing else changed.
-            ASSERT_FALSE(scoresAfter.empty());
-            EXPECT_GT(differingPixels(scoresBefore, scoresAfter, 105, 279, 365, 336), 20);
-            EXPECT_EQ(differingPixels(scoresBefore, scoresAfter, 105, 148, 365, 270), 0);
-        });
+        20000);
     // After the reset the tables on disk are the reset tables, and prefs.raw holds every choice.
     EXPECT_EQ(folder.read("data/s60"), bytesOf(bscore60sec));
     EXPECT_EQ(folder.read("data/s5mn"), bytesOf(bscore5Min));
@@ -101,50 +83,22 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
     EXPECT_EQ(folder.read("prefs.raw"), littleEndian({67, 17, 0, 2, 0, 1, 1}));
 }
 
-// Escape in the menu, or the window closed in the middle of a game, ends the program cleanly and saves
-// the choices and the tables.
-TEST(Journey, LeavingFromTheMenuOrMidGameSavesTheChoices) {
-    for (bool midGame : {false, true}) {
-        SCOPED_TRACE(midGame ? "the window closed mid-game" : "Escape in the menu");
-        ProgramFolder folder;
-        playScript(
-            folder.root(),
-            [&](Director &director) {
-                director.waitUntil("the menu", menuShown);
-                if (!midGame) {
-                    director.key(SDLK_ESCAPE, 1000);
-                    return;
-                }
-                clickPlay(press(press(director, layout::kModeRows[1]), layout::kDifficultyButtons[3]))
-                    .act([](const platform::Frame &) { EXPECT_EQ(gameTimer, 300); })
-                    .playUntil(
-                        "some points", [] { return score > 0; }, 2000)
-                    .closeWindow();
-            },
-            6000);
-        EXPECT_EQ(folder.read("prefs.raw"), midGame ? littleEndian({100, 100, 1, 3, 0, 0, 0})
-                                                    : littleEndian({100, 100, 0, 1, 0, 0, 0}));
-        EXPECT_EQ(folder.read("data/s5mn"), bytesOf(score5Min));
-        EXPECT_EQ(folder.read("data/srelx"), bytesOf(scoreRelax));
-    }
-}
-
-// The play screen through the real keys and buttons: the selection mark, the lit button, a hint refused
-// and then bought, the pause panel covering the board and the score drawn in a 60-second game; then, in the
-// relax mode (where hints are free), the result that counts when the player ends the game, never one left
-// over from an earlier game.
-TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
+// The play screen through the real keys and buttons in a 5-minute game at the hardest level: the selection
+// mark, the lit button, a hint bought, the pause panel covering the board and the score
+// drawn; then the window closed mid-game ends the program cleanly and saves the choices and the tables.
+// (The relax mode's result and the New Game button are the engine's own tests.)
+TEST(PlayScreen, KeysButtonsAndTheWindowClosedMidGameThroughTheWholeProgram) {
     ProgramFolder folder;
     Picture running, selected, lit, paused, scored;
     const int px = kBoardLeft + kCellSize * 4, py = kBoardTop + kCellSize * 3;
-    const layout::Box &newGame = layout::kPlayButtons[0].area, &hint = layout::kPlayButtons[1].area,
-                      &exit = layout::kPlayButtons[2].area;
+    const layout::Box &hint = layout::kPlayButtons[1].area, &exit = layout::kPlayButtons[2].area;
     uint32_t scoreBeforeHint = 0;
     playScript(
         folder.root(),
         [&](Director &director) {
-            KSound::_playObserver = [](const KSound *sound) { played.push_back(sound); };
-            clickPlay(director.waitUntil("the menu", menuShown))
+            clickPlay(press(press(director.waitUntil("the menu", menuShown), layout::kModeRows[1]),
+                            layout::kDifficultyButtons[3]))
+                .act([](const platform::Frame &) { EXPECT_EQ(gameTimer, 300); })
                 .waitUntil("a still board", boardStill)
                 .act([](const platform::Frame &) {
                     for (sToken &cell : tokenTable) // no wobble: only the selection changes the cell
@@ -163,11 +117,6 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
                 .point(centreX(hint), centreY(hint))
                 .wait(2)
                 .act([&](const platform::Frame &frame) { lit = frame.pixels(); });
-            // No points yet: the hint is refused with its sound and costs nothing.
-            press(director, hint).act([&](const platform::Frame &) {
-                EXPECT_EQ(timesPlayed(snd_nohint), 1);
-                EXPECT_EQ(timesPlayed(snd_hint), 0);
-            });
             director.point(600, 20)
                 .key(SDLK_p)
                 .waitUntil("the pause", gamePaused, 3)
@@ -185,35 +134,11 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
                 });
             press(director, hint).act([&](const platform::Frame &) {
                 EXPECT_EQ(score, scoreBeforeHint - 50);
-                EXPECT_EQ(timesPlayed(snd_hint), 1);
                 EXPECT_TRUE(std::any_of(std::begin(tokenTable), std::end(tokenTable), [](const sToken &cell) {
                     return cell.sinusSpeed > 0.0f;
                 })) << "the hinted gems wobble";
             });
-            // A big score copied by a tick, then a new game: its Escape judges 0 points, not those, and
-            // leaves at once.
-            clickPlay(
-                press(director.key(SDLK_ESCAPE).waitUntil("the menu", menuReady, 145), layout::kModeRows[3]))
-                .act([](const platform::Frame &) { score = 100000; })
-                .waitUntil(
-                    "a tick to copy it", [] { return _realScore == 100000; }, 80);
-            press(director, newGame, 2)
-                .act([](const platform::Frame &) { EXPECT_EQ(_realScore, 0); })
-                .key(SDLK_ESCAPE)
-                .waitUntil("the menu", menuReady, 50);
-            // Points scored within the second before Exit still count: the name entry opens.
-            clickPlay(director).act([](const platform::Frame &) {
-                score = 5000;
-                subTimer = 0;
-            });
-            press(director, exit)
-                .waitUntil(
-                    "the name entry", [] { return gameOver && gameOverFade >= 1.0f && !ghighscoreProcessed; },
-                    80)
-                .type("pipkins and the peppers")
-                .key(SDLK_RETURN)
-                .waitUntil("the entry to close", nameEntryClosed, 100);
-            press(director, exit).waitUntil("the menu", menuReady, 145).key(SDLK_ESCAPE, 1000);
+            director.closeWindow();
         },
         10000,
         [&](const Director &) {
@@ -232,8 +157,7 @@ TEST(PlayScreen, HintPauseAndTheRelaxResultThroughTheWholeProgram) {
             EXPECT_GT(differingPixels(running, scored, digits.x, digits.y, digits.x + 100, digits.y + 26),
                       50);
         });
-    const TableRow best = tableRow(folder.read("data/srelx"), 3);
-    // A name with a "p" in it is typed whole (P pauses only a game that is not over), up to 18 letters.
-    EXPECT_EQ(best.name, "pipkins and the pe");
-    EXPECT_EQ(best.value, 5000u);
+    EXPECT_EQ(folder.read("prefs.raw"), littleEndian({100, 100, 1, 3, 0, 0, 0}));
+    EXPECT_EQ(folder.read("data/s5mn"), bytesOf(score5Min));
+    EXPECT_EQ(folder.read("data/srelx"), bytesOf(scoreRelax));
 }

@@ -1,5 +1,5 @@
-// The world tables on both backends: the 100 places, ties, the million mode's order, trimming, rows
-// that outlive the process, several stores (processes) on one database, and the first server's files.
+// The world tables on both backends: the 100 places, ties, the million mode's order, trimming, several
+// stores (processes) on one database, and the first server's files.
 #include "support/scored.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ TEST_P(Store, TablesKeepTheBestHundredTiesInOrderOfArrivalAndRankOnlyWhatWouldSh
             const bool room = reference.size() < static_cast<size_t>(kTableSize);
             ASSERT_EQ(store->wouldRank(game, value), room || better(value, reference.back().first)) << i;
             ASSERT_EQ(store->wouldRank(game, worst), room) << i;
-            const std::string name = "p" + std::to_string(i);
+            const std::string name = "p" + std::to_string(i) + "'); --\\"; // kept verbatim
             store->add(Submission{game, value, name, "M"}, 1000);
             const auto place =
                 std::upper_bound(reference.begin(), reference.end(), value,
@@ -70,18 +70,6 @@ TEST_P(Store, TablesKeepTheBestHundredTiesInOrderOfArrivalAndRankOnlyWhatWouldSh
     EXPECT_TRUE(store->top(GameId{1, 1}, 10).empty()) << "other games keep tables of their own";
 }
 
-TEST_P(Store, RowsComeBackVerbatimAfterReopening) {
-    const std::string hostile = "Robert'); DROP TABLE scores;--";
-    store->add(Submission{kSixty, 77, hostile, "M\\x"}, 1765000000);
-    store = database->open();
-    const std::vector<ScoreRow> rows = store->top(kSixty, 10);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].name, hostile);
-    EXPECT_EQ(rows[0].score, 77u);
-    EXPECT_EQ(rows[0].computer, "M\\x");
-    EXPECT_EQ(rows[0].arrived, 1765000000);
-}
-
 // Four stores on one database stand for four server processes: they start together (the schema is
 // made once), then write tied and untied scores into one game from many threads at once.
 TEST_P(Store, StoresStartingAtOnceAndWritingAtOnceKeepOneRightTable) {
@@ -93,22 +81,20 @@ TEST_P(Store, StoresStartingAtOnceAndWritingAtOnceKeepOneRightTable) {
     for (std::thread &thread : threads)
         thread.join();
     threads.clear();
-    constexpr int kThreads = 8, kEach = 40;
-    const auto scoreOf = [](int t, int i) { return static_cast<uint32_t>((t * 7 + i * 13) % 50); };
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < kEach; ++i)
-                stores[static_cast<size_t>(t) % stores.size()]->add(
-                    Submission{kSixty, scoreOf(t, i), "t" + std::to_string(t) + "-" + std::to_string(i), "M"},
-                    0);
+    std::vector<uint32_t> all, stored; // the reference: every score, best first, cut at 100
+    for (int t = 0; t < 8; ++t) {
+        std::vector<uint32_t> scores;
+        for (int i = 0; i < 40; ++i)
+            scores.push_back(static_cast<uint32_t>((t * 7 + i * 13) % 50));
+        all.insert(all.end(), scores.begin(), scores.end());
+        threads.emplace_back([&stores, t, scores] {
+            for (size_t i = 0; i < scores.size(); ++i)
+                stores[t % 4]->add(
+                    Submission{kSixty, scores[i], "t" + std::to_string(t) + "-" + std::to_string(i), "M"}, 0);
         });
+    }
     for (std::thread &thread : threads)
         thread.join();
-
-    std::vector<uint32_t> all, stored; // the reference: every score, best first, cut at 100
-    for (int t = 0; t < kThreads; ++t)
-        for (int i = 0; i < kEach; ++i)
-            all.push_back(scoreOf(t, i));
     std::sort(all.rbegin(), all.rend());
     all.resize(100);
     const std::vector<ScoreRow> rows = stores[0]->top(kSixty, 1000);
