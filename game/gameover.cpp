@@ -187,6 +187,10 @@ void updateWatchedGameOver(bool advanced) {
         panel = {surf_gameover, gameOverPosition(surf_gameover), gameOverFade, gameOverFade};
 }
 
+KGraphicD3D *gameOverPanelPicture() {
+    return panel.picture;
+}
+
 void closeGameOverPanel() {
     panel = {};
 }

@@ -3,6 +3,8 @@
 
 #include "game/sheet_layout.h"
 
+class KGraphicD3D;
+
 // The name being typed, kept for the whole run so the last name is offered again.
 extern char buffer[32];
 extern long bufferPosition;
@@ -22,5 +24,7 @@ void updateGameOver(bool advanced);
 void updateWatchedGameOver(bool advanced);
 // Draws the panel (and the name being typed) as updateGameOver left it.
 void displayGameOver();
+// The picture the panel shows now (the game-over or the name-entry panel), or none.
+KGraphicD3D *gameOverPanelPicture();
 // Forgets the panel of an earlier game: its pictures were freed with that game.
 void closeGameOverPanel();

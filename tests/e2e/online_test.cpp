@@ -13,6 +13,7 @@
 #include "../server/server_process.h"
 #include "framework/KWeb.h"
 #include "frontend/menu.h"
+#include "game/gameover.h"
 #include "game/playscreen.h"
 #include "game/replay_playback.h"
 #include "game/rules.h"
@@ -180,6 +181,9 @@ TEST_F(OnlineScores, ARecordedGameIsProvedOnTheServerAndWatchedFromItsRow) {
                 .waitUntil("the replay played out", watchedReplayPlayedOut, 6000)
                 .act([&](const platform::Frame &) {
                     EXPECT_TRUE(gameOver);
+                    // The game-over panel, never the name entry: no name is asked of a game watched.
+                    EXPECT_EQ(gameOverPanelPicture(), surf_gameover);
+                    EXPECT_NE(surf_gameover, nullptr);
                     EXPECT_EQ(score, finalScore);
                     EXPECT_EQ(_realScore, result);
                 })
