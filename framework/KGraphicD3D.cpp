@@ -162,7 +162,8 @@ bool KGraphicD3D::loadCommon(const char *filename, bool sixteenBits, bool hasAlp
         return false;
     const bool withAlpha = image.hasAlpha; // what a 32-bit source means below
 
-    std::vector<uint32_t> texels(static_cast<size_t>(w) * h);
+    // The texels are made in place: a picture sheet is 4 MB, and another buffer costs as much again.
+    std::vector<uint32_t> &texels = image.argb;
     const bool keep4444 = sixteenBits && hasAlpha && withAlpha;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {

@@ -216,21 +216,25 @@ bool decodeImageFile(const char *path, const char *type, DecodedImage &image) {
         for (int i = 0; i < surface->format->palette->ncolors; ++i)
             image.hasAlpha = image.hasAlpha || surface->format->palette->colors[i].a != 255;
 
-    SDL_Surface *converted = SDL_ConvertSurfaceFormat(surface.get(), SDL_PIXELFORMAT_ARGB8888, 0);
-    if (converted == nullptr)
+    // A 32-bit picture usually decodes straight to ARGB: it is copied once, not converted first.
+    std::unique_ptr<SDL_Surface, void (*)(SDL_Surface *)> pixels(nullptr, SDL_FreeSurface);
+    if (surface->format->format != SDL_PIXELFORMAT_ARGB8888 || SDL_HasColorKey(surface.get())) {
+        pixels.reset(SDL_ConvertSurfaceFormat(surface.get(), SDL_PIXELFORMAT_ARGB8888, 0));
+        if (pixels == nullptr)
+            return false;
+    }
+    SDL_Surface *source = pixels != nullptr ? pixels.get() : surface.get();
+    if (source->w <= 0 || source->h <= 0)
         return false;
-    std::unique_ptr<SDL_Surface, void (*)(SDL_Surface *)> pixels(converted, SDL_FreeSurface);
-    if (pixels->w <= 0 || pixels->h <= 0)
-        return false;
-    image.width = pixels->w;
-    image.height = pixels->h;
+    image.width = source->w;
+    image.height = source->h;
     image.argb.resize(static_cast<size_t>(image.width) * image.height);
-    SDL_LockSurface(pixels.get());
+    SDL_LockSurface(source);
     for (int y = 0; y < image.height; ++y)
         std::memcpy(&image.argb[static_cast<size_t>(y) * image.width],
-                    static_cast<const uint8_t *>(pixels->pixels) + static_cast<size_t>(y) * pixels->pitch,
+                    static_cast<const uint8_t *>(source->pixels) + static_cast<size_t>(y) * source->pitch,
                     static_cast<size_t>(image.width) * 4);
-    SDL_UnlockSurface(pixels.get());
+    SDL_UnlockSurface(source);
     return true;
 }
 
