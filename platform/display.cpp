@@ -98,6 +98,8 @@ DisplayError Display::create(int width, int height, const char *title, bool hidd
         close();
         return DisplayError::NoRenderer;
     }
+    // A software driver's shader compiler lies idle once the kinds of drawing in use have been met.
+    startWatchingDriverCode();
     return DisplayError::None;
 }
 
@@ -151,6 +153,7 @@ bool Display::makeBackBuffer() {
 }
 
 void Display::close() {
+    stopWatchingDriverCode();
     RenderDevice::flush();
     Pointer::releaseSystemObjects();
     if (pictureTarget_ != nullptr)
@@ -377,11 +380,6 @@ SDL_FRect Display::shownRect() {
 bool Display::present() {
     if (renderer_ == nullptr)
         return false;
-    // A software driver's shader compiler lies idle once the kinds of drawing in use have been met;
-    // a look at the resident size once a second tells when it has been at work again.
-    constexpr uint64_t kFramesBetweenLooks = 75;
-    if (++framesEnded_ % kFramesBetweenLooks == 1)
-        releaseIdleDriverCodeOnceGrown();
     if (!drawEveryFrame_ && !redrawRequested_ && RenderDevice::frameRedrawsBackBuffer()) {
         // The back buffer, and so the window, shows this very picture already.
         RenderDevice::endFrame(false);

@@ -106,7 +106,6 @@ private:
     static inline bool drawEveryFrame_ = false;
     static inline bool showHeadlessWindow_ = false;
     static inline uint64_t framesDrawn_ = 0;
-    static inline uint64_t framesEnded_ = 0;
     // The window as last measured: its size in pixels and where the picture goes in it.
     static inline bool windowMeasured_ = false;
     static inline int windowPixelWidth_ = 0, windowPixelHeight_ = 0;

@@ -3,10 +3,15 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -85,14 +90,68 @@ size_t residentBytes() {
 
 } // namespace
 
+namespace {
+
+std::mutex releasing;
+size_t residentAfterRelease = 0;
+
+} // namespace
+
 void releaseIdleDriverCodeOnceGrown() {
     constexpr size_t kGrowth = 4u << 20;
-    static size_t residentAfterRelease = 0;
+    std::lock_guard<std::mutex> hold(releasing);
     const size_t resident = residentBytes();
     if (resident != 0 && resident < residentAfterRelease + kGrowth)
         return;
     releaseIdleDriverCode();
     residentAfterRelease = residentBytes();
+}
+
+namespace {
+
+struct DriverCodeWatch {
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stopping = false;
+    std::thread thread;
+
+    // A display still open when the program ends: the thread ends with it.
+    ~DriverCodeWatch() { stopWatchingDriverCode(); }
+};
+
+DriverCodeWatch watch;
+
+} // namespace
+
+void startWatchingDriverCode() {
+    std::lock_guard<std::mutex> hold(watch.lock);
+    if (watch.thread.joinable())
+        return;
+    watch.stopping = false;
+    try {
+        watch.thread = std::thread([] {
+            std::unique_lock<std::mutex> wait(watch.lock);
+            while (!watch.wake.wait_for(wait, std::chrono::seconds(1), [] { return watch.stopping; })) {
+                wait.unlock();
+                releaseIdleDriverCodeOnceGrown();
+                wait.lock();
+            }
+        });
+    } catch (const std::system_error &) {
+        // No thread: the memory stays as it is, which costs nothing but memory.
+    }
+}
+
+void stopWatchingDriverCode() {
+    {
+        std::lock_guard<std::mutex> hold(watch.lock);
+        if (!watch.thread.joinable())
+            return;
+        watch.stopping = true;
+    }
+    watch.wake.notify_all();
+    watch.thread.join();
+    watch.thread = std::thread();
 }
 
 } // namespace platform

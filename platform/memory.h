@@ -18,4 +18,10 @@ size_t releaseIdleDriverCode();
 // the driver has compiled something. Cheap enough to ask often.
 void releaseIdleDriverCodeOnceGrown();
 
+// Asks that once a second on a thread of its own while a renderer exists: reading the memory map takes
+// tens of milliseconds, which no frame should wait for. Starting twice is starting once; stopping
+// waits for the thread to end.
+void startWatchingDriverCode();
+void stopWatchingDriverCode();
+
 } // namespace platform
