@@ -1,5 +1,7 @@
 #include "shell/files.h"
 
+#include "platform/file_reader.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -53,6 +56,16 @@ bool writeInPlace(const char *path, const void *record, size_t size) {
     return written;
 }
 
+// Does the file hold exactly these bytes already? Then writing it again would only cost a flush to
+// the disk (the launcher's three settings, each time Play is pressed).
+bool holdsAlready(const char *path, const struct stat &info, const void *record, size_t size) {
+    if (static_cast<uint64_t>(info.st_size) != size)
+        return false;
+    std::vector<uint8_t> bytes;
+    return platform::readRegularFile(path, size, bytes) && bytes.size() == size &&
+           (size == 0 || std::memcmp(bytes.data(), record, size) == 0);
+}
+
 } // namespace
 
 long readRecordFile(const char *path, void *record, size_t size) {
@@ -90,6 +103,8 @@ bool writeRecordFile(const char *path, const void *record, size_t size) {
     const bool exists = stat(path, &info) == 0;
     if (exists && (!S_ISREG(info.st_mode) || !playerMayWrite(path, info)))
         return false;
+    if (exists && holdsAlready(path, info, record, size))
+        return true;
 
     static std::atomic<unsigned> counter{0};
     const std::string target(path);

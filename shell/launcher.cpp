@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 long gSkin = 0;
 bool isWindowed = true;
@@ -239,7 +241,15 @@ int runViewApart(sLauncherDialog &dialog, const LauncherView &view) {
             answered = readWhole(channel[0], &answer, sizeof(answer));
     }
     close(channel[0]);
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    // The dialog's process takes a few milliseconds to end; the game window need not wait for that.
+    const auto reap = [child] {
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    };
+    try {
+        std::thread(reap).detach();
+    } catch (const std::system_error &) {
+        reap();
     }
     if (!answered)
         return kDialogFailed;

@@ -140,3 +140,26 @@ TEST(RecordFiles, PermissionsAndStrangeFilesAreRespected) {
               (std::vector<std::string>{"fifo", "prefs.raw", "readonly", "theirs", "writable"}));
     EXPECT_EQ(folder.entries("closed"), std::vector<std::string>{"record"});
 }
+
+// A record that already holds the bytes is not written again (the same file stays, nothing waits on the
+// disk); any other bytes, a longer or a shorter record replace it.
+TEST(RecordFiles, OnlyChangedBytesAreWritten) {
+    support::ProgramFolder folder;
+    const std::string path = folder.path("skin.stt");
+    const auto fileId = [&] {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const unsigned char record[5] = {3, 0, 0, 0, 1};
+    ASSERT_TRUE(writeRecordFile(path.c_str(), record, 4));
+    const ino_t first = fileId();
+    ASSERT_TRUE(writeRecordFile(path.c_str(), record, 4));
+    EXPECT_EQ(fileId(), first);
+    for (const size_t size : {5, 4, 3}) {
+        ASSERT_TRUE(writeRecordFile(path.c_str(), record + 5 - size, size));
+        EXPECT_EQ(folder.read("skin.stt"), Bytes(record + 5 - size, record + 5));
+        if (size == 5) {
+            EXPECT_NE(fileId(), first) << "a new file takes the old one's place";
+        }
+    }
+}
