@@ -1,6 +1,7 @@
 #include "game/hints.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -74,11 +75,22 @@ bool isHint(long x, long y) {
 }
 
 bool isThereAPossibilityLeft() {
-    for (long x = 0; x < kBoardColumns; x++)
-        for (long y = 0; y < kBoardRows; y++)
-            if (isHint(x, y))
-                return true;
-    return false;
+    // Asked on every frame the board stands still; the answer depends only on which colour stands in
+    // which cell, so it is kept for the board it was found on.
+    static std::array<int32_t, kBoardCells> answeredBoard{};
+    static bool answered = false, answer = false;
+    std::array<int32_t, kBoardCells> board;
+    for (long i = 0; i < kBoardCells; i++)
+        board[i] = tokenTable[i].alive ? 0x10000 | static_cast<uint16_t>(tokenTable[i].color) : 0;
+    if (answered && board == answeredBoard)
+        return answer;
+    answer = false;
+    for (long x = 0; x < kBoardColumns && !answer; x++)
+        for (long y = 0; y < kBoardRows && !answer; y++)
+            answer = isHint(x, y);
+    answeredBoard = board;
+    answered = true;
+    return answer;
 }
 
 void showHint() {
