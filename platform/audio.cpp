@@ -188,7 +188,7 @@ void SoundBuffer::fireCrossed(uint64_t fromFrame, uint64_t toFrame) const {
     }
 }
 
-float SoundBuffer::sampleAt(uint64_t frame, int channel) const {
+inline float SoundBuffer::sampleAt(uint64_t frame, int channel) const {
     size_t at = frame * _format.blockAlign;
     if (_format.bitsPerSample == 8)
         return (static_cast<int>(_data[at + channel]) - 128) * (1.0f / 128.0f);
@@ -212,7 +212,11 @@ void SoundBuffer::mixInto(float *accumulator, int frames) {
         // when looping, else the last frame is held.
         const uint64_t next = index + 1 < _frames ? index + 1 : (_looping ? 0 : index);
         const float frac = static_cast<float>(_position & 0xffffffffu) * (1.0f / 4294967296.0f);
-        if (gain > 0.0f) {
+        if (gain > 0.0f && frac == 0.0f) {
+            // Exactly on a frame (always, at the device's own rate): the same sum from half the reads.
+            accumulator[2 * f] += sampleAt(index, 0) * gainLeft;
+            accumulator[2 * f + 1] += sampleAt(index, right) * gainRight;
+        } else if (gain > 0.0f) {
             const float l0 = sampleAt(index, 0), l1 = sampleAt(next, 0);
             const float r0 = sampleAt(index, right), r1 = sampleAt(next, right);
             accumulator[2 * f] += (l0 + (l1 - l0) * frac) * gainLeft;
