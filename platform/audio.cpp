@@ -170,22 +170,23 @@ bool SoundBuffer::setNotifications(const std::vector<Notification> &positions) {
         if (!n.event || n.offset >= _size)
             return false;
     _notifications = positions;
+    _notificationFrames.clear();
+    for (const Notification &n : positions)
+        _notificationFrames.push_back(n.offset / _format.blockAlign);
     return true;
 }
 
 void SoundBuffer::fireAt(uint64_t frame) const {
-    for (const Notification &n : _notifications)
-        if (n.offset / _format.blockAlign == frame)
-            n.event->signal();
+    for (size_t i = 0; i < _notifications.size(); ++i)
+        if (_notificationFrames[i] == frame)
+            _notifications[i].event->signal();
 }
 
 // Signals every notification whose frame lies in (fromFrame, toFrame].
 void SoundBuffer::fireCrossed(uint64_t fromFrame, uint64_t toFrame) const {
-    for (const Notification &n : _notifications) {
-        uint64_t at = n.offset / _format.blockAlign;
-        if (at > fromFrame && at <= toFrame)
-            n.event->signal();
-    }
+    for (size_t i = 0; i < _notifications.size(); ++i)
+        if (_notificationFrames[i] > fromFrame && _notificationFrames[i] <= toFrame)
+            _notifications[i].event->signal();
 }
 
 inline float SoundBuffer::sampleAt(uint64_t frame, int channel) const {

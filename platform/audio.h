@@ -170,6 +170,7 @@ private:
     long _volume = 0;
     long _pan = 0;
     std::vector<Notification> _notifications;
+    std::vector<uint64_t> _notificationFrames; // the frame of each, worked out once: the mixer asks per frame
     std::list<Lock> _locks;
 };
 
