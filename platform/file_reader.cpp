@@ -50,31 +50,24 @@ bool readRegularFile(const char *path, uint64_t maxBytes, std::vector<uint8_t> &
     size_t done = 0;
     bool ok = true;
     for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() > maxBytes)
-                break;
-            // Nearly every file ends where it was measured: one byte read into the side tells, where
-            // growing the buffer first would copy the whole file (4 MB for a picture sheet).
-            uint8_t probe = 0;
-            const ssize_t got = read(fd, &probe, 1);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                ok = false;
-            if (got <= 0)
-                break;
-            bytes.push_back(probe);
-            ++done;
-            bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() + kStep, maxBytes + 1)));
-            continue;
-        }
-        const ssize_t got = read(fd, bytes.data() + done, bytes.size() - done);
+        // Once the file is read to where it was measured, one byte read aside tells whether it goes on,
+        // where growing the buffer first would copy the whole file (4 MB for a picture sheet).
+        const bool probing = done == bytes.size();
+        if (probing && bytes.size() > maxBytes)
+            break;
+        uint8_t probe = 0;
+        const ssize_t got =
+            probing ? read(fd, &probe, 1) : read(fd, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             ok = false;
         if (got <= 0)
             break;
+        if (probing) {
+            bytes.push_back(probe);
+            bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() + kStep, maxBytes + 1)));
+        }
         done += static_cast<size_t>(got);
     }
     close(fd);
