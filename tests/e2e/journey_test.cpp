@@ -45,6 +45,10 @@ TEST(Journey, SixtySecondGameFromStartToQuit) {
             clickPlay(director)
                 .playUntil(
                     "the end of the 60 seconds", [] { return gameOver; }, 6000)
+                // A key pressed while the entry panel still grows is not typed.
+                .waitUntil(
+                    "the entry panel nearly grown", [] { return gameOverFade >= 0.89f; }, 200)
+                .type("x")
                 .waitUntil(
                     "the name entry", [] { return gameOverFade >= 1.0f; }, 200)
                 .act([&](const platform::Frame &) {
