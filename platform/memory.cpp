@@ -88,26 +88,17 @@ size_t residentBytes() {
     return read ? static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE)) : 0;
 }
 
-} // namespace
-
-namespace {
-
-std::mutex releasing;
-size_t residentAfterRelease = 0;
-
-} // namespace
-
+// Releases the driver's idle code when the resident size has grown by a few megabytes since it was
+// last done (or never was): the driver has compiled something. Only the watching thread asks.
 void releaseIdleDriverCodeOnceGrown() {
     constexpr size_t kGrowth = 4u << 20;
-    std::lock_guard<std::mutex> hold(releasing);
+    static size_t residentAfterRelease = 0;
     const size_t resident = residentBytes();
     if (resident != 0 && resident < residentAfterRelease + kGrowth)
         return;
     releaseIdleDriverCode();
     residentAfterRelease = residentBytes();
 }
-
-namespace {
 
 struct DriverCodeWatch {
     std::mutex lock;

@@ -14,13 +14,10 @@ void returnLargeBlocksToSystem();
 // clean code pages from the process; should the driver compile again, they come back from the page
 // cache. Pages that hold anything of the process's own are never touched. Returns the bytes released.
 size_t releaseIdleDriverCode();
-// Does that when the resident size has grown by a few megabytes since it was last done (or never was):
-// the driver has compiled something. Cheap enough to ask often.
-void releaseIdleDriverCodeOnceGrown();
-
-// Asks that once a second on a thread of its own while a renderer exists: reading the memory map takes
-// tens of milliseconds, which no frame should wait for. Starting twice is starting once; stopping
-// waits for the thread to end.
+// Does that on a thread of its own while a renderer exists, looking once a second whether the resident
+// size has grown by a few megabytes since it was last done (the driver has compiled something): reading
+// the memory map takes tens of milliseconds, which no frame should wait for. Starting twice is starting
+// once; stopping waits for the thread to end.
 void startWatchingDriverCode();
 void stopWatchingDriverCode();
 
