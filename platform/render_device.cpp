@@ -12,6 +12,7 @@ namespace platform {
 FrameRecord RenderDevice::frame_;
 FrameRecord RenderDevice::backBuffer_;
 bool RenderDevice::backBufferKnown_ = false;
+SDL_BlendMode RenderDevice::factorsBlendMode_ = RenderDevice::blendModeFor(kBlendSrcAlpha, kBlendInvSrcAlpha);
 
 namespace {
 
@@ -63,6 +64,7 @@ void RenderDevice::reset(int viewportWidth, int viewportHeight) {
     blending_ = false;
     sourceBlend_ = kBlendSrcAlpha;
     destinationBlend_ = kBlendInvSrcAlpha;
+    factorsBlendMode_ = blendModeFor(sourceBlend_, destinationBlend_);
     bound_ = nullptr;
     filter_ = kFilterPoint;
     address_ = kAddressClamp;
@@ -105,8 +107,11 @@ void RenderDevice::destroyTexture(SDL_Texture *texture) {
 }
 
 void RenderDevice::setBlendFactors(int source, int destination) {
+    if (source == sourceBlend_ && destination == destinationBlend_)
+        return; // every blit sets them, nearly always to what they were
     sourceBlend_ = source;
     destinationBlend_ = destination;
+    factorsBlendMode_ = blendModeFor(source, destination);
 }
 
 static SDL_BlendFactor toSdlFactor(int factor) {
@@ -144,7 +149,7 @@ SDL_BlendMode RenderDevice::blendModeFor(int source, int destination) {
 }
 
 SDL_BlendMode RenderDevice::currentBlendMode() {
-    return blending_ ? blendModeFor(sourceBlend_, destinationBlend_) : SDL_BLENDMODE_NONE;
+    return blending_ ? factorsBlendMode_ : SDL_BLENDMODE_NONE;
 }
 
 // An axis-aligned quad (corners top-left, top-right, bottom-left, bottom-right) over every pixel
@@ -206,16 +211,18 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
     const int base = static_cast<int>(last->vertexCount);
     frame_.vertices.insert(frame_.vertices.end(), out, out + vertexCount);
     last->vertexCount += static_cast<uint32_t>(vertexCount);
-    const size_t indicesBefore = frame_.indices.size();
+    int corners[8];
+    int cornerCount = 0;
     if (indices == nullptr) {
         for (int i = 0; i < vertexCount; ++i)
-            frame_.indices.push_back(base + i);
+            corners[cornerCount++] = base + i;
     } else {
-        for (int i = 0; i < indexCount; ++i)
+        for (int i = 0; i < indexCount && cornerCount < 8; ++i)
             if (indices[i] >= 0 && indices[i] < vertexCount)
-                frame_.indices.push_back(base + indices[i]);
+                corners[cornerCount++] = base + indices[i];
     }
-    last->indexCount += static_cast<uint32_t>(frame_.indices.size() - indicesBefore);
+    frame_.indices.insert(frame_.indices.end(), corners, corners + cornerCount);
+    last->indexCount += static_cast<uint32_t>(cornerCount);
     if (mode == SDL_BLENDMODE_NONE && vertexCount == 4 && indexCount == 6 && coversBackBuffer(out))
         frame_.coversBackBuffer = true;
 }

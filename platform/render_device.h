@@ -146,6 +146,7 @@ private:
     static inline int viewportWidth_ = 0, viewportHeight_ = 0;
     static inline bool blending_ = false;
     static inline int sourceBlend_ = kBlendSrcAlpha, destinationBlend_ = kBlendInvSrcAlpha;
+    static SDL_BlendMode factorsBlendMode_; // blendModeFor(the two above)
     static inline SDL_Texture *bound_ = nullptr;
     static inline int filter_ = kFilterPoint;
     static inline int address_ = kAddressClamp;
