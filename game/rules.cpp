@@ -1,5 +1,6 @@
 #include "game/rules.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -34,6 +35,8 @@ void localTimeOfDay(int *hour, int *minute) {
 
 // Survives from frame to frame: in relax mode it changes only at a tick.
 char clockText[256] = "";
+// The count clockText shows in the counting modes; LONG_MIN when it shows something else.
+long clockTextTimer = LONG_MIN;
 
 } // namespace
 
@@ -66,10 +69,6 @@ void resetTimer(long gameMode) {
 }
 
 const char *advanceClock(long gameMode, bool decompte) {
-    int hour = 0;
-    int minute = 0;
-    gTimeOfDaySource(&hour, &minute);
-
     if (decompte)
         subTimer++;
     if (subTimer >= kFramesPerTick) {
@@ -94,16 +93,25 @@ const char *advanceClock(long gameMode, bool decompte) {
                 gameTimer++;
             }
             break;
-        case kModeRelax:
+        case kModeRelax: {
+            // The time of day is only shown, so it is only read when the clock text changes.
+            int hour = 0;
+            int minute = 0;
+            gTimeOfDaySource(&hour, &minute);
             _realScore = static_cast<long>(score);
             std::snprintf(clockText, sizeof(clockText), "%d:%02d", hour, minute);
+            clockTextTimer = LONG_MIN;
             break;
+        }
         default:
             break;
         }
     }
-    if (gameMode >= kModeSixtySeconds && gameMode <= kModeMillion)
+    if (gameMode >= kModeSixtySeconds && gameMode <= kModeMillion && gameTimer != clockTextTimer) {
+        // Formatted again only when the count changes: the clock is shown every frame.
         std::snprintf(clockText, sizeof(clockText), "%02ld:%02ld", gameTimer / 60, gameTimer % 60);
+        clockTextTimer = gameTimer;
+    }
     return clockText;
 }
 
