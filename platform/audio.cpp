@@ -206,15 +206,47 @@ void SoundBuffer::mixInto(float *accumulator, int frames) {
     const float gainRight = gain * (_pan < 0 ? gainOf(_pan) : 1.0f);
     const int right = _format.channels == 2 ? 1 : 0;
     const uint64_t end = _frames << 32;
+    constexpr uint64_t kOneFrame = uint64_t{1} << 32;
 
-    for (int f = 0; f < frames; ++f) {
+    for (int f = 0; f < frames;) {
+        if (_step == kOneFrame && (_position & 0xffffffffu) == 0) {
+            // At the device's own rate each output frame is the next source frame: mix the run up to
+            // the end of the buffer in one go, with the same sums and the same signals as frame by
+            // frame (the mix holds the device lock, so nobody sees a signal before the run is mixed).
+            const uint64_t index = _position >> 32;
+            const int run =
+                static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(frames - f), _frames - index));
+            if (gain > 0.0f) {
+                float *out = accumulator + 2 * f;
+                for (int k = 0; k < run; ++k) {
+                    out[2 * k] += sampleAt(index + k, 0) * gainLeft;
+                    out[2 * k + 1] += sampleAt(index + k, right) * gainRight;
+                }
+            }
+            f += run;
+            const uint64_t reached = index + static_cast<uint64_t>(run);
+            if (reached < _frames) {
+                fireCrossed(index, reached);
+                _position = reached << 32;
+                continue;
+            }
+            fireCrossed(index, _frames - 1);
+            if (!_looping) {
+                _playing = false;
+                _position = 0;
+                return;
+            }
+            _position = 0;
+            fireAt(0);
+            continue;
+        }
         const uint64_t index = _position >> 32;
         // Linear interpolation towards the next frame; the frame after the last is the first one
         // when looping, else the last frame is held.
         const uint64_t next = index + 1 < _frames ? index + 1 : (_looping ? 0 : index);
         const float frac = static_cast<float>(_position & 0xffffffffu) * (1.0f / 4294967296.0f);
         if (gain > 0.0f && frac == 0.0f) {
-            // Exactly on a frame (always, at the device's own rate): the same sum from half the reads.
+            // Exactly on a frame: the same sum from half the reads.
             accumulator[2 * f] += sampleAt(index, 0) * gainLeft;
             accumulator[2 * f + 1] += sampleAt(index, right) * gainRight;
         } else if (gain > 0.0f) {
@@ -223,6 +255,7 @@ void SoundBuffer::mixInto(float *accumulator, int frames) {
             accumulator[2 * f] += (l0 + (l1 - l0) * frac) * gainLeft;
             accumulator[2 * f + 1] += (r0 + (r1 - r0) * frac) * gainRight;
         }
+        ++f;
         uint64_t newPosition = _position + _step;
         const uint64_t newIndex = newPosition >> 32;
         if (newIndex != index) {

@@ -2,6 +2,9 @@
 // buffers of a sound and the device the sounds share.
 #include "sound/sound_test.h"
 
+#include <algorithm>
+#include <random>
+
 using namespace soundtest;
 
 namespace {
@@ -127,6 +130,88 @@ TEST_F(SamplePlayTest, PlaysOverlapInRotationWhileOneBufferRestarts) {
     }
     EXPECT_TRUE(KSound::directSoundPtr == nullptr && KSound::_instanceCount == 0)
         << "the last object closes it";
+}
+
+// Whatever the sizes of the pieces of output asked for, a buffer's samples and its position
+// notifications come out as if it were mixed frame by frame: a notification is signalled in the
+// piece that reaches its frame (offset 0 at the start and at each wrap of a loop), also while the
+// buffer is silent,
+// and a buffer that does not loop stops at its end without passing offset 0.
+TEST_F(SamplePlayTest, NotificationsComeInThePieceThatReachesTheirFrame) {
+    constexpr uint64_t kFrames = 3000;
+    const std::vector<uint64_t> watched = {0, 1, 1500, kFrames - 1};
+    std::mt19937 random(20261207);
+    std::unique_ptr<audio::Device> device = audio::Device::open();
+    ASSERT_TRUE(device);
+    for (uint32_t rate : {44100u, 22050u, 30000u})
+        for (bool looping : {true, false})
+            for (bool silent : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << rate << " Hz" << (looping ? " looping" : "") << (silent ? " silent" : ""));
+                const audio::Format format{1, 2, rate, 4, 16};
+                std::unique_ptr<audio::SoundBuffer> buffer = device->createBuffer(format, kFrames * 4, true);
+                ASSERT_TRUE(buffer);
+                uint32_t bytes = 0;
+                auto *pcm = reinterpret_cast<int16_t *>(buffer->lock(0, 0, true, &bytes));
+                for (uint64_t frame = 0; frame < kFrames; ++frame) {
+                    pcm[2 * frame] = static_cast<int16_t>(frame);
+                    pcm[2 * frame + 1] = static_cast<int16_t>(-static_cast<int>(frame));
+                }
+                buffer->unlock(reinterpret_cast<uint8_t *>(pcm));
+                std::vector<std::unique_ptr<audio::Event>> events;
+                std::vector<audio::Notification> positions;
+                for (uint64_t frame : watched) {
+                    events.push_back(std::make_unique<audio::Event>("at" + std::to_string(frame)));
+                    positions.push_back({static_cast<uint32_t>(frame * 4), events.back().get()});
+                }
+                ASSERT_TRUE(buffer->setNotifications(positions));
+                if (silent)
+                    buffer->setVolume(audio::kVolumeMin);
+                ASSERT_EQ(buffer->play(looping), audio::Result::ok);
+                for (size_t i = 0; i < watched.size(); ++i) // starting on offset 0 reaches it
+                    ASSERT_EQ(events[i]->wait(0), watched[i] == 0);
+
+                // Source frames reached after `output` frames of output, counted on across wraps.
+                const uint64_t step = (uint64_t{rate} << 32) / audio::kDeviceRate;
+                const auto reached = [&](uint64_t output) { return (output * step) >> 32; };
+                uint64_t output = 0;
+                while (reached(output) < 3 * kFrames) {
+                    // Every other piece ends just before, on or just after the next watched frame.
+                    int piece = std::uniform_int_distribution<int>(1, 1500)(random);
+                    if (random() % 2) {
+                        int until = 1;
+                        const auto watchedAt = [&](uint64_t frame) {
+                            return std::find(watched.begin(), watched.end(), frame % kFrames) !=
+                                   watched.end();
+                        };
+                        while (reached(output + until) == reached(output) ||
+                               !watchedAt(reached(output + until)))
+                            ++until;
+                        piece = std::max(1, until + static_cast<int>(random() % 3) - 1);
+                    }
+                    std::vector<int16_t> out(2 * static_cast<size_t>(piece));
+                    device->mix(out.data(), piece);
+                    const uint64_t from = reached(output), to = reached(output + piece);
+                    for (size_t i = 0; i < watched.size(); ++i) {
+                        bool expected = false;
+                        for (uint64_t frame = from + 1; frame <= to; ++frame)
+                            expected = expected || (looping ? frame % kFrames == watched[i]
+                                                            : frame < kFrames && frame == watched[i]);
+                        ASSERT_EQ(events[i]->wait(0), expected) << "frame " << watched[i] << " in output ("
+                                                                << output << ", " << output + piece << "]";
+                    }
+                    if (rate == audio::kDeviceRate)
+                        for (int k = 0; k < piece; ++k) {
+                            const uint64_t frame = output + k;
+                            const bool sounds = !silent && (looping || frame < kFrames);
+                            const int16_t left = sounds ? static_cast<int16_t>(frame % kFrames) : 0;
+                            ASSERT_TRUE(out[2 * k] == left && out[2 * k + 1] == -left)
+                                << "output frame " << frame;
+                        }
+                    output += piece;
+                }
+                EXPECT_EQ(buffer->status().playing, looping);
+            }
 }
 
 } // namespace
