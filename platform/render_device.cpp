@@ -20,6 +20,20 @@ namespace {
 // for another one that happens to get the same address after the first was freed.
 uint64_t nextTextureSerial = 1;
 
+// An ARGB colour as the renderer's red, green, blue and alpha bytes.
+SDL_Color colorOf(uint32_t argb) {
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    // One word: the red and blue bytes change places.
+    const uint32_t rgba = (argb & 0xff00ff00u) | ((argb >> 16) & 0xffu) | ((argb & 0xffu) << 16);
+    SDL_Color color;
+    std::memcpy(&color, &rgba, sizeof color);
+    return color;
+#else
+    return SDL_Color{static_cast<Uint8>(argb >> 16), static_cast<Uint8>(argb >> 8), static_cast<Uint8>(argb),
+                     static_cast<Uint8>(argb >> 24)};
+#endif
+}
+
 uint64_t serialOf(SDL_Texture *texture) {
     return texture == nullptr ? 0 : reinterpret_cast<uintptr_t>(SDL_GetTextureUserData(texture));
 }
@@ -182,8 +196,7 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
         // Viewport mapping with pixel centres on whole numbers, then SDL's half-pixel offset.
         out[i].position.x = (p[0] / w + 1.0f) * halfWidth + 0.5f;
         out[i].position.y = (1.0f - p[1] / w) * halfHeight + 0.5f;
-        out[i].color = SDL_Color{static_cast<Uint8>(v.color >> 16), static_cast<Uint8>(v.color >> 8),
-                                 static_cast<Uint8>(v.color), static_cast<Uint8>(v.color >> 24)};
+        out[i].color = colorOf(v.color);
         out[i].tex_coord = SDL_FPoint{v.tu, v.tv};
         // A position beyond any float (an absurd zoom, say) cannot be rasterised: draw nothing.
         if (!std::isfinite(out[i].position.x) || !std::isfinite(out[i].position.y))
@@ -217,9 +230,9 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
         for (int i = 0; i < vertexCount; ++i)
             corners[cornerCount++] = base + i;
     } else {
-        for (int i = 0; i < indexCount && cornerCount < 8; ++i)
-            if (indices[i] >= 0 && indices[i] < vertexCount)
-                corners[cornerCount++] = base + indices[i];
+        // The callers' index lists are constants that name vertices of the list they come with.
+        for (int i = 0; i < indexCount && i < 8; ++i)
+            corners[cornerCount++] = base + indices[i];
     }
     frame_.indices.insert(frame_.indices.end(), corners, corners + cornerCount);
     last->indexCount += static_cast<uint32_t>(cornerCount);
