@@ -28,12 +28,13 @@ namespace {
 long truncToLong(float value) {
     if (!std::isfinite(value))
         return 0;
-    double t = std::trunc(static_cast<double>(value));
-    if (t > static_cast<double>(INT32_MAX))
+    // Beyond the 32-bit range the value sticks at its ends (no float lies between -2^31 - 1 and
+    // -2^31); within it, the conversion itself truncates toward zero.
+    if (value >= 2147483648.0f)
         return INT32_MAX;
-    if (t < static_cast<double>(INT32_MIN))
+    if (value < -2147483648.0f)
         return INT32_MIN;
-    return static_cast<long>(t);
+    return static_cast<long>(value);
 }
 
 short truncToShort(float value) {
