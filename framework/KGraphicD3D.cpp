@@ -5,6 +5,7 @@
 #include "platform/image_decoder.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,6 +23,31 @@ int KGraphicD3D::_screenWidth = 0;
 int KGraphicD3D::_screenHeight = 0;
 
 namespace {
+
+// A still board draws the same blits frame after frame, and each costs two matrix products and four
+// point transforms. So the n-th blit of a frame is remembered with everything its quad depends on,
+// and the n-th blit of the next frame that depends on exactly the same reuses the placed quad.
+struct BlitInputs {
+    D3DMATRIX world, projection; // world: the one in force before the blit's own offset
+    long x1, y1, x2, y2;
+    float destX, destY, textureWidth, textureHeight;
+    uint32_t color;
+    int32_t viewportWidth, viewportHeight;
+    uint8_t flipX, flipY, textureBound;
+    uint8_t forgotten; // set only in a remembered blit that matches none
+};
+static_assert(sizeof(BlitInputs) == 192, "compared as bytes: no padding");
+
+struct RememberedBlit {
+    BlitInputs inputs;
+    SDL_Vertex placed[4];
+};
+
+// Enough for any of the game's screens; blits beyond it are simply not remembered.
+constexpr size_t kRememberedBlits = 2048;
+std::vector<RememberedBlit> rememberedBlits;
+size_t nextBlit = 0;              // the place of the next blit in its frame
+uint64_t blitsFrame = UINT64_MAX; // the frame nextBlit counts in
 
 // Float to integer the way the game's arithmetic expects: truncated toward zero. Values beyond the
 // target's range (or not numbers at all) are pinned instead of being undefined.
@@ -288,17 +314,51 @@ void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, f
     RenderDevice::setBlendFactors(_sourceAlpha, _destAlpha);
     zyk_bindTexture();
 
-    const D3DMATRIX kept = RenderDevice::world();
-    D3DMATRIX offset;
-    translate(offset, destX - 0.5f, -destY + 0.5f, 0.0f);
-    RenderDevice::setWorld(multiply(kept, offset));
-
     uint32_t color;
     if (!_blitColorChanged)
         color = argb(lowByte(_blend * 255.0f), 255, 255, 255);
     else
         color = argb(lowByte(_blend * _blitAlpha * 255.0f), lowByte(_blitRed * 255.0f),
                      lowByte(_blitGreen * 255.0f), lowByte(_blitBlue * 255.0f));
+
+    const D3DMATRIX &kept = RenderDevice::world();
+    if (blitsFrame != RenderDevice::frameNumber()) {
+        blitsFrame = RenderDevice::frameNumber();
+        nextBlit = 0;
+    }
+    RememberedBlit *remembered = nullptr;
+    BlitInputs inputs;
+    if (nextBlit < kRememberedBlits) {
+        std::memset(&inputs, 0, sizeof inputs);
+        inputs.world = kept;
+        inputs.projection = RenderDevice::projection();
+        inputs.x1 = x1;
+        inputs.y1 = y1;
+        inputs.x2 = x2;
+        inputs.y2 = y2;
+        inputs.destX = destX;
+        inputs.destY = destY;
+        inputs.textureWidth = _ftextureWIDTH;
+        inputs.textureHeight = _ftextureHEIGHT;
+        inputs.color = color;
+        inputs.viewportWidth = RenderDevice::viewportWidth();
+        inputs.viewportHeight = RenderDevice::viewportHeight();
+        inputs.flipX = flipx;
+        inputs.flipY = flipy;
+        inputs.textureBound = RenderDevice::boundTexture() != nullptr;
+        if (nextBlit == rememberedBlits.size())
+            rememberedBlits.emplace_back().inputs.forgotten = 1;
+        remembered = &rememberedBlits[nextBlit++];
+        if (std::memcmp(&remembered->inputs, &inputs, sizeof inputs) == 0) {
+            RenderDevice::addPlacedQuad(remembered->placed);
+            return;
+        }
+    }
+
+    const D3DMATRIX world = kept;
+    D3DMATRIX offset;
+    translate(offset, destX - 0.5f, -destY + 0.5f, 0.0f);
+    RenderDevice::setWorld(multiply(world, offset));
 
     const float w = static_cast<float>(x2 - x1), h = static_cast<float>(y2 - y1);
     const float uLeft = x1 / _ftextureWIDTH, uRight = x2 / _ftextureWIDTH;
@@ -311,8 +371,19 @@ void KGraphicD3D::GenericBlit(long x1, long y1, long x2, long y2, float destX, f
         {0.0f, -h, 0.0f, color, u0, v1},
         {w, -h, 0.0f, color, u1, v1},
     };
-    RenderDevice::drawQuad(corners);
-    RenderDevice::setWorld(kept);
+    SDL_Vertex placed[4];
+    if (RenderDevice::placeQuad(corners, placed)) {
+        RenderDevice::addPlacedQuad(placed);
+        if (remembered != nullptr) {
+            remembered->inputs = inputs;
+            std::memcpy(remembered->placed, placed, sizeof placed);
+        }
+    } else {
+        RenderDevice::drawQuad(corners);
+        if (remembered != nullptr)
+            remembered->inputs.forgotten = 1;
+    }
+    RenderDevice::setWorld(world);
 }
 
 void KGraphicD3D::blitAlphaRectFx(float x1, float y1, float x2, float y2, short destX, short destY,

@@ -178,17 +178,10 @@ bool RenderDevice::coversBackBuffer(const SDL_Vertex *quad) {
     return left < 0.5f && top < 0.5f && right > viewportWidth_ - 0.5f && bottom > viewportHeight_ - 0.5f;
 }
 
-void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount) {
-    SDL_Renderer *renderer = Display::renderer();
-    if (renderer == nullptr || vertexCount <= 0)
-        return;
+bool RenderDevice::toScreen(const Vertex *vertices, int count, SDL_Vertex *out) {
     const D3DMATRIX transform = multiply(world_, projection_);
     const float halfWidth = viewportWidth_ / 2.0f, halfHeight = viewportHeight_ / 2.0f;
-
-    SDL_Vertex out[8];
-    if (vertexCount > 8)
-        return; // quads and pairs of triangles only
-    for (int i = 0; i < vertexCount; ++i) {
+    for (int i = 0; i < count; ++i) {
         const Vertex &v = vertices[i];
         float p[4];
         transformPoint(transform, v.x, v.y, v.z, p);
@@ -200,9 +193,12 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
         out[i].tex_coord = SDL_FPoint{v.tu, v.tv};
         // A position beyond any float (an absurd zoom, say) cannot be rasterised: draw nothing.
         if (!std::isfinite(out[i].position.x) || !std::isfinite(out[i].position.y))
-            return;
+            return false;
     }
+    return true;
+}
 
+void RenderDevice::append(const SDL_Vertex *out, int vertexCount, const int *indices, int indexCount) {
     const SDL_BlendMode mode = currentBlendMode();
     const SDL_ScaleMode scaleMode = filter_ == kFilterLinear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest;
     DrawCommand *last = frame_.commands.size() > frame_.executed ? &frame_.commands.back() : nullptr;
@@ -238,6 +234,14 @@ void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexC
     last->indexCount += static_cast<uint32_t>(cornerCount);
     if (mode == SDL_BLENDMODE_NONE && vertexCount == 4 && indexCount == 6 && coversBackBuffer(out))
         frame_.coversBackBuffer = true;
+}
+
+void RenderDevice::submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount) {
+    if (Display::renderer() == nullptr || vertexCount <= 0 || vertexCount > 8)
+        return; // quads and pairs of triangles only
+    SDL_Vertex out[8];
+    if (toScreen(vertices, vertexCount, out))
+        append(out, vertexCount, indices, indexCount);
 }
 
 void RenderDevice::execute(const DrawCommand &command) {
@@ -337,6 +341,7 @@ bool RenderDevice::changedArea(SDL_Rect &area) {
 }
 
 void RenderDevice::endFrame(bool draw) {
+    ++frameNumber_;
     if (draw) {
         flush();
         std::swap(frame_, backBuffer_);
@@ -401,13 +406,28 @@ static bool splitRange(float from, float to, int address, Pieces &out) {
     return true;
 }
 
-void RenderDevice::drawQuad(const Vertex corners[4]) {
-    static const int kQuadIndices[6] = {0, 1, 3, 0, 3, 2};
+// The two triangles of a quad given in strip order.
+static const int kQuadIndices[6] = {0, 1, 3, 0, 3, 2};
+
+bool RenderDevice::drawnWhole(const Vertex corners[4]) {
     auto inside = [](float value) { return value >= 0.0f && value <= 1.0f; };
     bool allInside = true;
     for (int i = 0; i < 4; ++i)
         allInside = allInside && inside(corners[i].tu) && inside(corners[i].tv);
-    if (bound_ == nullptr || allInside) {
+    return bound_ == nullptr || allInside;
+}
+
+bool RenderDevice::placeQuad(const Vertex corners[4], SDL_Vertex placed[4]) {
+    return Display::renderer() != nullptr && drawnWhole(corners) && toScreen(corners, 4, placed);
+}
+
+void RenderDevice::addPlacedQuad(const SDL_Vertex placed[4]) {
+    if (Display::renderer() != nullptr)
+        append(placed, 4, kQuadIndices, 6);
+}
+
+void RenderDevice::drawQuad(const Vertex corners[4]) {
+    if (drawnWhole(corners)) {
         submit(corners, kQuadIndices, 6, 4);
         return;
     }

@@ -104,6 +104,14 @@ public:
     // whose texture coordinates vary along its two sides. Coordinates beyond the texture repeat or
     // clamp as the addressing mode says.
     static void drawQuad(const Vertex corners[4]);
+    // drawQuad in two steps, so that a caller may keep the first step's result and add it again in a
+    // later frame while nothing it depends on has changed (the corners, the world and projection
+    // transforms and the viewport; the texture only in whether one is bound). The first step places
+    // the corners in the back buffer; it fails when drawQuad would cut the quad where its texture
+    // repeats, or draw nothing (a corner beyond any float): then call drawQuad. The second adds the
+    // placed quad to the frame with the texture, blending and filter in force.
+    static bool placeQuad(const Vertex corners[4], SDL_Vertex placed[4]);
+    static void addPlacedQuad(const SDL_Vertex placed[4]);
     // A list of triangles, three vertices each.
     static void drawTriangles(const Vertex *vertices, int count);
     // Fills the whole viewport with an ARGB colour, alpha included.
@@ -134,9 +142,19 @@ public:
     // Number of SDL geometry calls so far: consecutive draws with the same texture, blending and
     // filter go out as one.
     static uint64_t drawCalls() { return drawCalls_; }
+    // Counts the frames ended so far.
+    static uint64_t frameNumber() { return frameNumber_; }
+    static int viewportWidth() { return viewportWidth_; }
+    static int viewportHeight() { return viewportHeight_; }
 
 private:
     static void submit(const Vertex *vertices, const int *indices, int indexCount, int vertexCount);
+    // The vertices' places in the back buffer; false when one lies beyond any float.
+    static bool toScreen(const Vertex *vertices, int count, SDL_Vertex *out);
+    // Adds placed vertices to the frame under the current state.
+    static void append(const SDL_Vertex *out, int vertexCount, const int *indices, int indexCount);
+    // Whether drawQuad draws the quad in one piece (its texture coordinates stay within the texture).
+    static bool drawnWhole(const Vertex corners[4]);
     static SDL_BlendMode currentBlendMode();
     static void execute(const DrawCommand &command);
     static bool coversBackBuffer(const SDL_Vertex *quad);
@@ -151,6 +169,7 @@ private:
     static inline int filter_ = kFilterPoint;
     static inline int address_ = kAddressClamp;
     static inline uint64_t drawCalls_ = 0;
+    static inline uint64_t frameNumber_ = 0;
 
     static FrameRecord frame_;      // the frame being drawn
     static FrameRecord backBuffer_; // the last frame drawn: its picture is in the back buffer

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <random>
 
 using namespace testsupport;
@@ -51,6 +52,83 @@ TEST_F(Blits, PlainCopiesPutEachTexelOnItsOwnPixel) {
                     source.at(std::min(x1 + (flipX ? width - 1 - i : i), 63),
                               std::min(y1 + (flipY ? height - 1 - j : j), 63));
         ASSERT_EQ(differingPixels(backBuffer(), expected, {0, 0, 640, 480}), 0);
+    }
+}
+
+// A blit like one of the frame before may reuse that one's placed quad, but only when nothing it
+// depends on has changed: after each kind of change, the blit looks exactly as it does drawn afresh.
+TEST_F(Blits, ABlitAfterASimilarOneLooksAsDrawnAfresh) {
+    KGraphicD3D narrower, lower, ghost;
+    const auto inverted = [](int width, int height) {
+        Picture picture = gradient(width, height);
+        for (uint32_t &texel : picture.argb)
+            texel ^= 0x00FFFFFFu;
+        return picture;
+    };
+    ASSERT_TRUE(load(narrower, "narrower.tga", inverted(48, 64)));
+    ASSERT_TRUE(load(lower, "lower.tga", inverted(64, 48)));
+    ASSERT_TRUE(load(ghost, "ghost.tga", solid(4, 4, 0xFFFFFFFFu)));
+    ghost.setBlitColor(1, 1, 1, 0); // draws, but leaves no trace
+    const auto shown = [](const std::function<void()> &draw) {
+        clearScreen();
+        draw();
+        const Picture picture = backBuffer();
+        window().flipBackBuffer(false, false); // the frame ends: the next one's blits count from 0
+        return picture;
+    };
+    const auto base = [&] { image.blitAlphaRect(4, 6, 40, 44, 100, 120, false, false); };
+    const std::pair<const char *, std::function<void()>> changes[] = {
+        {"place", [&] { image.blitAlphaRect(4, 6, 40, 44, 101, 120, false, false); }},
+        {"source", [&] { image.blitAlphaRect(5, 6, 41, 44, 100, 120, false, false); }},
+        {"mirrored", [&] { image.blitAlphaRect(4, 6, 40, 44, 100, 120, true, false); }},
+        {"colour",
+         [&] {
+             image.setBlitColor(1, 0.5f, 1, 1);
+             image.blitAlphaRect(4, 6, 40, 44, 100, 120, false, false);
+             image.setBlitColor(1, 1, 1, 1);
+         }},
+        {"view moved",
+         [&] {
+             window().setWorldView(3, -2, 0, 1, false);
+             base();
+         }},
+        {"view zoomed",
+         [&] {
+             window().setWorldView(0, 0, 0, 2, false);
+             base();
+         }},
+        {"view turned",
+         [&] {
+             window().setWorldView(0, 0, 90, 1, false);
+             base();
+         }},
+        {"projection",
+         [&] {
+             D3DMATRIX wider;
+             ortho(wider, 800, 480, -100.0f, 100.0f);
+             platform::RenderDevice::setProjection(wider);
+             base();
+         }},
+        {"picture narrower", [&] { narrower.blitAlphaRect(4, 6, 40, 44, 100, 120, false, false); }},
+        {"picture lower", [&] { lower.blitAlphaRect(4, 6, 40, 44, 100, 120, false, false); }},
+    };
+    for (const auto &[what, change] : changes) {
+        SCOPED_TRACE(what);
+        const Picture before = shown(base);
+        const Picture after = shown(change);
+        window().setDefaultWorldView();
+        // Drawn afresh: second in its frame, where the frame before drew something else.
+        shown([&] {
+            ghost.blitAlphaRect(0, 0, 4, 4, 0, 0);
+            ghost.blitAlphaRect(0, 0, 4, 4, 8, 8);
+        });
+        const Picture afresh = shown([&] {
+            ghost.blitAlphaRect(0, 0, 4, 4, 0, 0);
+            change();
+        });
+        window().setDefaultWorldView();
+        EXPECT_GT(differingPixels(before, after, {0, 0, 640, 480}), 0);
+        EXPECT_EQ(differingPixels(after, afresh, {0, 0, 640, 480}), 0);
     }
 }
 
