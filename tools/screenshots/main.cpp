@@ -106,7 +106,13 @@ int shootSkin(int skin, const std::string &outDir) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("usage: %s OUTDIR\nDraws the review pictures (every skin, menus, a game, banners,\n"
+                    "panels) headless and writes them as PNG files into OUTDIR.\n",
+                    argv[0]);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
         return 2;
     }
